@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that a run (`setup.sh run`) or the tests (`setup.sh test`) need and lack.
+set -euo pipefail
+
+run_packages=(cmake ninja-build g++ pkg-config libxcb1-dev libxcb-randr0-dev xvfb x11-xserver-utils)
+test_packages=("${run_packages[@]}" libgtest-dev tmux xauth python3 file
+    g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 icoutils
+    clang libclang-rt-14-dev libfuzzer-14-dev valgrind)
+
+case "${1:-}" in
+    run) wanted=("${run_packages[@]}") ;;
+    test) wanted=("${test_packages[@]}") ;;
+    *) echo "usage: $0 run|test" >&2; exit 2 ;;
+esac
+
+missing=()
+for package in "${wanted[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+    echo "setup: all ${#wanted[@]} packages are installed"
+    exit 0
+fi
+echo "setup: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq "${missing[@]}" >/dev/null

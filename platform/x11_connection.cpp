@@ -1,17 +1,247 @@
-// The connection to the X server named by DISPLAY.
+// The connection to the X server named by DISPLAY, made here rather than by xcb_connect so that
+// a server that never answers cannot hold the program: the whole exchange has a deadline.
 #include "x11_connection.h"
 
-xcb_connection_t* X11Connect(int* screen)
+#include <X11/X.h>
+#include <X11/Xauth.h>
+#include <errno.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <stddef.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+// A real server answers in milliseconds; a slow remote one gets this long for the whole exchange.
+const itimerval kDeadline = {{0, 100000}, {4, 0}};
+
+// libxcb's waits retry when a signal interrupts them, so the deadline cannot simply interrupt
+// them: it shuts the socket down, which every later wait sees as the end of the connection.
+// The timer goes on ticking after the deadline, so a blocking connect() is interrupted too.
+volatile sig_atomic_t deadline_socket = -1;
+
+void OnDeadline(int)
 {
-    xcb_connection_t* connection = xcb_connect(nullptr, screen);
+    const int fd = deadline_socket;
+    if (fd >= 0) {
+        shutdown(fd, SHUT_RDWR);
+    }
+}
+
+struct Saved {
+    struct sigaction alarm;
+    itimerval timer;
+    sigset_t mask;
+    bool pipe_pending;
+} saved;
+
+sigset_t OnlySigpipe()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGPIPE);
+    return set;
+}
+
+bool SigpipePending()
+{
+    sigset_t pending;
+    sigpending(&pending);
+    return sigismember(&pending, SIGPIPE) == 1;
+}
+
+// Writing to a server that has gone raises SIGPIPE, whose default ends the process: it is held
+// back while we talk to the server, and taken away afterwards if the server raised it.
+void ArmDeadline()
+{
+    const sigset_t pipe = OnlySigpipe();
+    sigprocmask(SIG_BLOCK, &pipe, &saved.mask);
+    saved.pipe_pending = SigpipePending();
+
+    struct sigaction alarm = {};
+    alarm.sa_handler = OnDeadline;
+    sigemptyset(&alarm.sa_mask);
+    sigaction(SIGALRM, &alarm, &saved.alarm);
+    setitimer(ITIMER_REAL, &kDeadline, &saved.timer);
+}
+
+void DisarmDeadline()
+{
+    setitimer(ITIMER_REAL, &saved.timer, nullptr);
+    deadline_socket = -1;
+    sigaction(SIGALRM, &saved.alarm, nullptr);
+
+    const sigset_t pipe = OnlySigpipe();
+    const timespec now = {0, 0};
+    if (!saved.pipe_pending && SigpipePending()) {
+        sigtimedwait(&pipe, nullptr, &now);
+    }
+    sigprocmask(SIG_SETMASK, &saved.mask, nullptr);
+}
+
+int Connected(int fd, const sockaddr* address, socklen_t size)
+{
+    if (fd < 0) {
+        return -1;
+    }
+    deadline_socket = fd;
+    if (connect(fd, address, size) == 0) {
+        return fd;
+    }
+    deadline_socket = -1;
+    close(fd);
+    return -1;
+}
+
+// A local display: the abstract socket first, as libxcb does, then the socket file.
+int ConnectLocal(int display)
+{
+    for (size_t abstract = 1; abstract <= 1; --abstract) {
+        sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        const int length = snprintf(address.sun_path + abstract, sizeof address.sun_path - abstract,
+                                    "/tmp/.X11-unix/X%d", display);
+        const socklen_t size = socklen_t(offsetof(sockaddr_un, sun_path) + abstract + size_t(length) + 1 - abstract);
+        const int fd = Connected(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0),
+                                 reinterpret_cast<sockaddr*>(&address), size);
+        if (fd >= 0 || errno == EINTR) {
+            return fd;
+        }
+    }
+    return -1;
+}
+
+int ConnectTcp(const char* host, int display)
+{
+    if (display < 0 || display > 65535 - 6000) {
+        return -1;
+    }
+    // An IPv6 address comes in brackets.
+    char name[256];
+    const size_t length = strlen(host);
+    const bool bracketed = length >= 2 && host[0] == '[' && host[length - 1] == ']';
+    snprintf(name, sizeof name, "%.*s", int(bracketed ? length - 2 : length), bracketed ? host + 1 : host);
+    char port[8];
+    snprintf(port, sizeof port, "%d", 6000 + display);
+
+    addrinfo hints = {};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(name, port, &hints, &found) != 0) {
+        return -1;
+    }
+    int fd = -1;
+    for (addrinfo* a = found; a != nullptr && fd < 0; a = a->ai_next) {
+        fd = Connected(socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol), a->ai_addr,
+                       a->ai_addrlen);
+        if (fd < 0 && errno == EINTR) {
+            break;
+        }
+    }
+    freeaddrinfo(found);
+    return fd;
+}
+
+bool IsLoopback(const sockaddr_storage& peer)
+{
+    if (peer.ss_family == AF_INET) {
+        return (ntohl(reinterpret_cast<const sockaddr_in&>(peer).sin_addr.s_addr) >> 24) == 127;
+    }
+    if (peer.ss_family == AF_INET6) {
+        const in6_addr& address = reinterpret_cast<const sockaddr_in6&>(peer).sin6_addr;
+        return IN6_IS_ADDR_LOOPBACK(&address);
+    }
+    return true;
+}
+
+// The MIT-MAGIC-COOKIE-1 entry of the user's authority file for this connection, found the way
+// libxcb finds it: local and loopback connections by host name, others by peer address.
+Xauth* FindCookie(int fd, int display)
+{
+    sockaddr_storage peer = {};
+    socklen_t size = sizeof peer;
+    getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &size);
+
+    unsigned short family = FamilyLocal;
+    const char* address = nullptr;
+    size_t address_length = 0;
+    char hostname[256] = {};
+    if (!IsLoopback(peer) && peer.ss_family == AF_INET) {
+        family = FamilyInternet;
+        address = reinterpret_cast<const char*>(&reinterpret_cast<const sockaddr_in&>(peer).sin_addr);
+        address_length = 4;
+    } else if (!IsLoopback(peer) && peer.ss_family == AF_INET6) {
+        family = FamilyInternet6;
+        address = reinterpret_cast<const char*>(&reinterpret_cast<const sockaddr_in6&>(peer).sin6_addr);
+        address_length = 16;
+    } else {
+        gethostname(hostname, sizeof hostname - 1);
+        address = hostname;
+        address_length = strlen(hostname);
+    }
+
+    char number[16];
+    const int number_length = snprintf(number, sizeof number, "%d", display);
+    char cookie_name[] = "MIT-MAGIC-COOKIE-1";
+    char* names[] = {cookie_name};
+    const int name_lengths[] = {int(sizeof cookie_name - 1)};
+    return XauGetBestAuthByAddr(family, static_cast<unsigned short>(address_length), address,
+                                static_cast<unsigned short>(number_length), number, 1, names, name_lengths);
+}
+
+xcb_connection_t* ConnectTo(const char* host, int display)
+{
+    const bool local = host[0] == '\0' || strcmp(host, "unix") == 0;
+    const int fd = local ? ConnectLocal(display) : ConnectTcp(host, display);
+    if (fd < 0) {
+        return nullptr;
+    }
+    Xauth* cookie = FindCookie(fd, display);
+    xcb_auth_info_t auth = {};
+    if (cookie != nullptr) {
+        auth = {cookie->name_length, cookie->name, cookie->data_length, cookie->data};
+    }
+    // From here libxcb owns the socket, and closes it on failure too.
+    xcb_connection_t* connection = xcb_connect_to_fd(fd, cookie != nullptr ? &auth : nullptr);
+    if (cookie != nullptr) {
+        XauDisposeAuth(cookie);
+    }
     if (xcb_connection_has_error(connection)) {
+        deadline_socket = -1;
         xcb_disconnect(connection);
         return nullptr;
     }
     return connection;
 }
 
+}  // namespace
+
+xcb_connection_t* X11Connect(int* screen)
+{
+    char* host = nullptr;
+    int display = 0;
+    if (!xcb_parse_display(nullptr, &host, &display, screen)) {
+        return nullptr;
+    }
+    ArmDeadline();
+    xcb_connection_t* connection = ConnectTo(host, display);
+    free(host);
+    if (connection == nullptr) {
+        DisarmDeadline();
+    }
+    return connection;
+}
+
 void X11Disconnect(xcb_connection_t* connection)
 {
+    deadline_socket = -1;
     xcb_disconnect(connection);
+    DisarmDeadline();
 }

@@ -1,6 +1,5 @@
 // EnumDisplayMonitors and GetMonitorInfoW over the RandR 1.5 monitor list, through XCB.
 #include <stdlib.h>
-#include <string.h>
 
 #include <memory>
 
@@ -14,9 +13,6 @@ struct FreeReply {
 };
 template <typename T>
 using Reply = std::unique_ptr<T, FreeReply>;
-
-// The monitor whose callback is running: a handle is valid during its callback only.
-const X11Monitor* current_monitor = nullptr;
 
 xcb_window_t RootOf(xcb_connection_t* connection, int screen)
 {
@@ -75,35 +71,8 @@ BOOL EnumDisplayMonitors(HDC, LPCRECT, MONITORENUMPROC lpfnEnum, LPARAM dwData)
         read = QueryMonitors(connection, screen, &list);
         X11Disconnect(connection);
     }
-
     // The server is done with before the first callback: the report is written from what was read.
-    for (size_t i = 0; i < list.count; ++i) {
-        current_monitor = &list.monitors[i];
-        RECT rect = current_monitor->info.rcMonitor;
-        const BOOL go_on = lpfnEnum(reinterpret_cast<HMONITOR>(&list.monitors[i]), nullptr, &rect, dwData);
-        current_monitor = nullptr;
-        if (!go_on) {
-            break;
-        }
-    }
+    X11ReportMonitors(&list, lpfnEnum, dwData);
     free(list.monitors);
     return read ? TRUE : FALSE;
-}
-
-BOOL GetMonitorInfoW(HMONITOR hMonitor, LPMONITORINFO lpmi)
-{
-    const X11Monitor* monitor = reinterpret_cast<const X11Monitor*>(hMonitor);
-    if (monitor == nullptr || monitor != current_monitor || lpmi == nullptr) {
-        return FALSE;
-    }
-    if (lpmi->cbSize != sizeof(MONITORINFO) && lpmi->cbSize != sizeof(MONITORINFOEXW)) {
-        return FALSE;
-    }
-    lpmi->rcMonitor = monitor->info.rcMonitor;
-    lpmi->rcWork = monitor->info.rcWork;
-    lpmi->dwFlags = monitor->info.dwFlags;
-    if (lpmi->cbSize == sizeof(MONITORINFOEXW)) {
-        memcpy(static_cast<MONITORINFOEXW*>(lpmi)->szDevice, monitor->info.szDevice, sizeof monitor->info.szDevice);
-    }
-    return TRUE;
 }

@@ -1,9 +1,17 @@
-// Monitor records from RandR replies, checked against the bytes the server really sent.
+// Monitor records from RandR replies, checked against the bytes the server really sent, and
+// GetMonitorInfoW over them.
 #include "x11_monitors.h"
 
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
+
+namespace {
+
+// The record whose callback is running.
+const X11Monitor* current_monitor = nullptr;
+
+}  // namespace
 
 size_t X11ReplySize(const void* reply)
 {
@@ -76,4 +84,34 @@ void X11SetMonitorName(X11Monitor* monitor, const xcb_get_atom_name_reply_t* rep
         const uint8_t byte = text[i];
         name[i] = (byte < 0x20 || byte == 0x7F) ? L'?' : static_cast<WCHAR>(byte);
     }
+}
+
+void X11ReportMonitors(const X11MonitorList* list, MONITORENUMPROC proc, LPARAM data)
+{
+    for (size_t i = 0; i < list->count; ++i) {
+        current_monitor = &list->monitors[i];
+        RECT rect = current_monitor->info.rcMonitor;
+        const BOOL go_on = proc(reinterpret_cast<HMONITOR>(&list->monitors[i]), nullptr, &rect, data);
+        current_monitor = nullptr;
+        if (!go_on) {
+            break;
+        }
+    }
+}
+BOOL GetMonitorInfoW(HMONITOR hMonitor, LPMONITORINFO lpmi)
+{
+    const X11Monitor* monitor = reinterpret_cast<const X11Monitor*>(hMonitor);
+    if (monitor == nullptr || monitor != current_monitor || lpmi == nullptr) {
+        return FALSE;
+    }
+    if (lpmi->cbSize != sizeof(MONITORINFO) && lpmi->cbSize != sizeof(MONITORINFOEXW)) {
+        return FALSE;
+    }
+    lpmi->rcMonitor = monitor->info.rcMonitor;
+    lpmi->rcWork = monitor->info.rcWork;
+    lpmi->dwFlags = monitor->info.dwFlags;
+    if (lpmi->cbSize == sizeof(MONITORINFOEXW)) {
+        memcpy(static_cast<MONITORINFOEXW*>(lpmi)->szDevice, monitor->info.szDevice, sizeof monitor->info.szDevice);
+    }
+    return TRUE;
 }

@@ -1,5 +1,5 @@
-// Monitor records built from the X server's RandR replies. Needs no server, so that tests and
-// the fuzzer can drive it with replies of any shape.
+// Monitor records built from the X server's RandR replies, and the callbacks over them. Needs no
+// server, so that the fuzzer can drive it with replies of any shape.
 #pragma once
 
 #include <stddef.h>
@@ -28,3 +28,7 @@ bool X11ReadMonitors(const xcb_randr_get_monitors_reply_t* reply, size_t size, X
 
 // Sets the record's device name from a GetAtomName reply of `size` bytes (null: no name).
 void X11SetMonitorName(X11Monitor* monitor, const xcb_get_atom_name_reply_t* reply, size_t size);
+
+// Calls `proc` for each record in order, until it returns FALSE. Each handle is valid for
+// GetMonitorInfoW during its own callback only.
+void X11ReportMonitors(const X11MonitorList* list, MONITORENUMPROC proc, LPARAM data);

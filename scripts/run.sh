@@ -13,18 +13,12 @@ if [ -n "${DISPLAY:-}" ]; then
     exec "$program"
 fi
 
-ready=$(mktemp)
-Xvfb -displayfd 1 -nolisten tcp -noreset -screen 0 3840x1080x24 >"$ready" 2>/dev/null &
-xvfb=$!
-trap 'kill "$xvfb" 2>/dev/null || true; wait "$xvfb" 2>/dev/null || true; rm -f "$ready"' EXIT
-for _ in $(seq 100); do [ -s "$ready" ] && break; sleep 0.1; done
-export DISPLAY=:$(head -n 1 "$ready")
-
 # Three monitors side by side on the one screen, the middle one primary.
-xrandr --setmonitor LEFT 1280/338x1080/285+0+0 none
-xrandr --setmonitor '*CENTRE' 1280/338x1080/285+1280+0 none
-xrandr --setmonitor RIGHT 1280/338x1080/285+2560+0 none
-xrandr --output screen --off --fb 3840x1080
-echo "run: no DISPLAY set, so on a private Xvfb ($DISPLAY) with three monitors, CENTRE primary" >&2
-echo "run: monitor_listing lists them, then waits for Enter" >&2
-"$program"
+XVFB_SCREEN=3840x1080x24 exec bash scripts/with-xvfb.sh bash -c '
+    xrandr --setmonitor LEFT 1280/338x1080/285+0+0 none
+    xrandr --setmonitor "*CENTRE" 1280/338x1080/285+1280+0 none
+    xrandr --setmonitor RIGHT 1280/338x1080/285+2560+0 none
+    xrandr --output screen --off --fb 3840x1080
+    echo "run: no DISPLAY set, so on a private Xvfb ($DISPLAY) with three monitors, CENTRE primary" >&2
+    echo "run: monitor_listing lists them, then waits for Enter" >&2
+    exec "$0"' "$program"

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that a run (`setup.sh run`) or the tests (`setup.sh test`) need and lack.
+# Installs the Debian packages that a run, the tests or the benchmark need and lack:
+# setup.sh run|test|bench.
 set -euo pipefail
 
 run_packages=(cmake ninja-build g++ pkg-config libxcb1-dev libxcb-randr0-dev xvfb x11-xserver-utils)
@@ -7,10 +8,13 @@ test_packages=("${run_packages[@]}" libgtest-dev tmux xauth python3 file
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 icoutils
     clang libclang-rt-14-dev libfuzzer-14-dev valgrind)
 
+bench_packages=("${run_packages[@]}" gcc xtrace strace g++-mingw-w64-i686)
+
 case "${1:-}" in
     run) wanted=("${run_packages[@]}") ;;
+    bench) wanted=("${bench_packages[@]}") ;;
     test) wanted=("${test_packages[@]}") ;;
-    *) echo "usage: $0 run|test" >&2; exit 2 ;;
+    *) echo "usage: $0 run|test|bench" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Benchmark: monitor_listing against `xrandr --listmonitors` and a floor program, on two private
+# Xvfb servers (1 and 65 monitors); prints a table. Not a test: absolute times here are noise,
+# the ratios measured side by side are the figures.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/setup.sh bench
+cmake --preset linux >/dev/null
+cmake --build --preset linux --target monitor_listing >/dev/null
+if [ -z "${BENCH_SKIP_WINDOWS:-}" ]; then
+    cmake --preset windows-x86 >/dev/null
+    cmake --build --preset windows-x86 >/dev/null
+fi
+mkdir -p build/bench
+cc -O2 -Wall -Wextra -Werror bench/floor.c -o build/bench/floor $(pkg-config --cflags --libs xcb xcb-randr)
+cc -O2 -Wall -Wextra -Werror bench/measure.c -o build/bench/measure
+
+bash scripts/with-xvfb.sh bash -c 'ONE=$DISPLAY exec bash scripts/with-xvfb.sh bash bench/table.sh'

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# The benchmark's measurements and table; run by bench/run.sh with ONE (1 monitor) and DISPLAY
+# (which gets 65 monitors) set to two private servers.
+set -euo pipefail
+many=$DISPLAY
+runs=${RUNS:-400}
+for i in $(seq 64); do
+    DISPLAY=$many xrandr --setmonitor "M$i" "10/1x10/1+$((i * 10))+0" none
+done
+program=build/linux/monitor_listing
+floor=build/bench/floor
+
+read -r -d '' -a results < <(build/bench/measure "$runs" \
+    DISPLAY="$ONE" "$program" -- DISPLAY="$ONE" xrandr --listmonitors -- DISPLAY="$ONE" "$floor" -- \
+    DISPLAY="$many" "$program" -- DISPLAY="$many" "$floor" && printf '\0')
+ml=${results[0]} ml_kb=${results[1]} xr=${results[2]} xr_kb=${results[3]} fl=${results[4]} fl_kb=${results[5]}
+ml65=${results[6]} fl65=${results[8]}
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+
+# Requests, read off xtrace; round trips, read off strace: libxcb sends what it holds with one
+# writev each time it must wait for an answer, the connection set-up included.
+trace() {
+    local display=$1 fake=$2
+    shift 2
+    xtrace -n -d "$display" -D :"$fake" -o "build/bench/xtrace.$fake" -- "$@" </dev/null >/dev/null 2>&1
+    DISPLAY=$display strace -f -e trace=writev,sendmsg -o "build/bench/strace.$fake" "$@" </dev/null >/dev/null
+    echo "$(grep -c '^[0-9]*:<:[0-9]' "build/bench/xtrace.$fake") requests," \
+        "$(grep -cE '^[0-9]+ +(writev|sendmsg)\(' "build/bench/strace.$fake") round trips"
+}
+
+size() { stat -c %s "$1" 2>/dev/null || echo "not built"; }
+
+cat <<TABLE
+$(date -u +%Y-%m-%d), $(nproc) cores, $(uname -m); medians of $runs interleaved runs each
+
+| measure                              | value |
+|--------------------------------------|-------|
+| monitor_listing, 1 monitor           | ${ml} µs, ${ml_kb} KB peak |
+| xrandr --listmonitors, 1 monitor     | ${xr} µs, ${xr_kb} KB peak |
+| floor program, 1 monitor             | ${fl} µs, ${fl_kb} KB peak |
+| time: monitor_listing / xrandr       | $(ratio "$ml" "$xr") (target ≤ 0.75) |
+| time: monitor_listing / floor        | $(ratio "$ml" "$fl") (target ≤ 1.10) |
+| memory: monitor_listing / xrandr     | $(ratio "$ml_kb" "$xr_kb") (target ≤ 1.00) |
+| monitor_listing, 65 monitors         | ${ml65} µs |
+| time: 65 monitors / 1 monitor        | $(ratio "$ml65" "$ml") (target ≤ 1.15; floor: $(ratio "$fl65" "$fl")) |
+| X traffic, monitor_listing           | $(trace "$ONE" 91 "$program") |
+| X traffic, monitor_listing, 65       | $(trace "$many" 92 "$program") |
+| X traffic, floor                     | $(trace "$ONE" 93 "$floor") |
+| X traffic, xrandr --listmonitors     | $(trace "$ONE" 94 xrandr --listmonitors) |
+| Linux binary size                    | $(size "$program") bytes |
+| Linux binary needs                   | $(readelf -d "$program" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | tr '\n' ' ') |
+| Windows executable size (i686)       | $(size build/windows-x86/monitor_listing.exe) bytes (target ≤ 16384) |
+TABLE

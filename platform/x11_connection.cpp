@@ -5,6 +5,7 @@
 #include <X11/X.h>
 #include <X11/Xauth.h>
 #include <errno.h>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -208,8 +209,21 @@ xcb_connection_t* ConnectTo(const char* host, int display)
     if (cookie != nullptr) {
         auth = {cookie->name_length, cookie->name, cookie->data_length, cookie->data};
     }
-    // From here libxcb owns the socket, and closes it on failure too.
+    // From here libxcb owns the socket, and closes it on failure too. It writes a server's
+    // refusal straight to file descriptor 2; this program never writes there for a display.
+    const int saved_stderr = fcntl(2, F_DUPFD_CLOEXEC, 3);
+    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (null >= 0) {
+        dup2(null, 2);
+        close(null);
+    }
     xcb_connection_t* connection = xcb_connect_to_fd(fd, cookie != nullptr ? &auth : nullptr);
+    if (saved_stderr >= 0) {
+        dup2(saved_stderr, 2);
+        close(saved_stderr);
+    } else {
+        close(2);
+    }
     if (cookie != nullptr) {
         XauDisposeAuth(cookie);
     }

@@ -4,7 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh test
-for preset in ${PRESETS:-linux}; do
+for preset in ${PRESETS:-linux linux-sanitize windows-x86 windows-x64 linux-fuzz}; do
     echo "test: preset $preset"
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset"

@@ -1,0 +1,380 @@
+// The real program against X servers that refuse it, break off, stall or answer strangely.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+#include "process.h"
+#include "xvfb.h"
+
+namespace {
+
+using Options = std::vector<std::string>;
+
+double Now()
+{
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+// A server in tests/stand_in_x_server.py, serving with these options until the test ends.
+class StandIn {
+public:
+    explicit StandIn(const Options& options)
+    {
+        int ready[2];
+        if (pipe2(ready, O_CLOEXEC) != 0) {
+            throw std::runtime_error("pipe");
+        }
+        std::vector<std::string> argv = {"/usr/bin/python3", STAND_IN_SERVER};
+        argv.insert(argv.end(), options.begin(), options.end());
+        std::vector<char*> pointers;
+        for (std::string& arg : argv) {
+            pointers.push_back(arg.data());
+        }
+        pointers.push_back(nullptr);
+
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, ready[1], 1);
+        const int spawned = posix_spawn(&pid_, argv[0].c_str(), &actions, nullptr, pointers.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        close(ready[1]);
+
+        // Like Xvfb -displayfd, the server writes its display number once it is listening.
+        std::string number;
+        char c = 0;
+        pollfd wait = {ready[0], POLLIN, 0};
+        while (spawned == 0 && poll(&wait, 1, 10000) > 0 && read(ready[0], &c, 1) == 1 && c != '\n') {
+            number += c;
+        }
+        close(ready[0]);
+        if (spawned != 0 || number.empty()) {
+            if (spawned == 0) {
+                kill(pid_, SIGKILL);
+                waitpid(pid_, nullptr, 0);
+            }
+            throw std::runtime_error("the stand-in server did not start");
+        }
+        const bool tcp = std::find(options.begin(), options.end(), "--tcp") != options.end();
+        display_ = (tcp ? "127.0.0.1:" : ":") + number;
+    }
+    ~StandIn()
+    {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+    StandIn(const StandIn&) = delete;
+    StandIn& operator=(const StandIn&) = delete;
+
+    const std::string& display() const { return display_; }
+
+private:
+    pid_t pid_ = -1;
+    std::string display_;
+};
+
+struct Ending {
+    Outcome outcome;
+    double seconds = 0;
+};
+
+// Runs the program on `display`. One still running after 10 s is killed, and reported as
+// status -1, so that a hang costs a bounded time and fails every expectation.
+Ending RunOn(const std::string& display, const Options& env = {})
+{
+    Launch launch;
+    launch.argv = {REAL_PROGRAM};
+    launch.env = {"DISPLAY=" + display};
+    launch.env.insert(launch.env.end(), env.begin(), env.end());
+    Process process(launch);
+    Ending run;
+    const double start = Now();
+    while (process.Running() && Now() - start < 10) {
+        usleep(2000);
+    }
+    run.seconds = Now() - start;
+    if (!process.Running()) {
+        run.outcome = process.Finish();
+    }
+    return run;
+}
+
+std::string Hex(const std::string& bytes)
+{
+    std::string hex;
+    char digits[3];
+    for (unsigned char byte : bytes) {
+        snprintf(digits, sizeof digits, "%02x", byte);
+        hex += digits;
+    }
+    return hex;
+}
+
+Options Monitor(const std::string& name, bool primary = false)
+{
+    return {"--monitor", Hex(name) + (primary ? ":primary" : "")};
+}
+
+Options operator+(Options a, const Options& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+struct StandInCase {
+    const char* name;
+    Options options;
+    std::string expected;
+};
+
+void PrintTo(const StandInCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class StandInServer : public testing::TestWithParam<StandInCase> {};
+
+// Whatever the server does, the program writes what it read, says nothing and is done in 5 s:
+// its own deadline is 4 s.
+TEST_P(StandInServer, ReportsWhatWasReadQuietlyWithin5s)
+{
+    StandIn server(GetParam().options);
+    const Ending run = RunOn(server.display());
+    EXPECT_EQ(run.outcome.out, GetParam().expected);
+    EXPECT_EQ(run.outcome.err, "");
+    EXPECT_EQ(run.outcome.status, 0);
+    EXPECT_LT(run.seconds, 5.0);
+}
+
+std::string CaseName(const testing::TestParamInfo<StandInCase>& info)
+{
+    return info.param.name;
+}
+
+// DP-1 is primary; HDMI-2 is not.
+const Options kTwo = Monitor("DP-1", true) + Monitor("HDMI-2");
+const std::string kTwoLines = "DP-1\ttrue\nHDMI-2\tfalse\n";
+// What is left when the monitors are read but the server goes before or while naming them.
+const std::string kUnnamed = "\ttrue\n\tfalse\n";
+const std::string kFirstNamed = "DP-1\ttrue\n\tfalse\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, StandInServer,
+    testing::Values(StandInCase{"TwoMonitors", kTwo, kTwoLines},
+                    StandInCase{"TwoMonitorsOverTcp", kTwo + Options{"--tcp"}, kTwoLines},
+                    StandInCase{"RandrOlderThan15", kTwo + Options{"--randr=1.4"}, ""}),
+    CaseName);
+
+INSTANTIATE_TEST_SUITE_P(
+    ClosesPartWay, StandInServer,
+    testing::Values(StandInCase{"BeforeTheSetupReply", kTwo + Options{"--close-after=connect"}, ""},
+                    StandInCase{"InsideTheSetupReply", kTwo + Options{"--close-during=setup"}, ""},
+                    StandInCase{"AfterTheSetupReply", kTwo + Options{"--close-after=setup"}, ""},
+                    StandInCase{"InsideQueryExtension", kTwo + Options{"--close-during=extension"}, ""},
+                    StandInCase{"AfterQueryExtension", kTwo + Options{"--close-after=extension"}, ""},
+                    StandInCase{"InsideQueryVersion", kTwo + Options{"--close-during=version"}, ""},
+                    StandInCase{"AfterQueryVersion", kTwo + Options{"--close-after=version"}, ""},
+                    StandInCase{"InsideGetMonitors", kTwo + Options{"--close-during=monitors"}, ""},
+                    StandInCase{"AfterGetMonitors", kTwo + Options{"--close-after=monitors"}, kUnnamed},
+                    StandInCase{"InsideTheFirstName", kTwo + Options{"--close-during=name"}, kUnnamed},
+                    StandInCase{"AfterTheFirstName", kTwo + Options{"--close-after=name"}, kFirstNamed}),
+    CaseName);
+
+INSTANTIATE_TEST_SUITE_P(
+    StallsPartWay, StandInServer,
+    testing::Values(StandInCase{"NeverAccepts", kTwo + Options{"--never-accept"}, ""},
+                    StandInCase{"NeverAcceptsOverTcp", kTwo + Options{"--never-accept", "--tcp"}, ""},
+                    StandInCase{"AcceptsAndNeverAnswers", kTwo + Options{"--silent"}, ""},
+                    StandInCase{"AcceptsAndNeverAnswersOverTcp", kTwo + Options{"--silent", "--tcp"}, ""},
+                    StandInCase{"InsideTheSetupReply", kTwo + Options{"--stall-during=setup"}, ""},
+                    StandInCase{"AfterTheSetupReply", kTwo + Options{"--stall-after=setup"}, ""},
+                    StandInCase{"AfterQueryExtension", kTwo + Options{"--stall-after=extension"}, ""},
+                    StandInCase{"AfterQueryVersion", kTwo + Options{"--stall-after=version"}, ""},
+                    StandInCase{"InsideGetMonitors", kTwo + Options{"--stall-during=monitors"}, ""},
+                    StandInCase{"AfterGetMonitors", kTwo + Options{"--stall-after=monitors"}, kUnnamed},
+                    StandInCase{"InsideTheFirstName", kTwo + Options{"--stall-during=name"}, kUnnamed},
+                    StandInCase{"AfterTheFirstName", kTwo + Options{"--stall-after=name"}, kFirstNamed}),
+    CaseName);
+
+// The server's reason is for a human; the program's report has no place for it.
+INSTANTIATE_TEST_SUITE_P(
+    Refuses, StandInServer,
+    testing::Values(StandInCase{"WithAReason", kTwo + Options{"--refuse=Client is not authorized"}, ""},
+                    StandInCase{"AskingForMoreAuthentication", kTwo + Options{"--authenticate=Say more"},
+                                ""}),
+    CaseName);
+
+// Names holding every byte value 0x00..0xFF, 16 to a monitor, and the lines they must give.
+// Names are Latin-1, widened as they are; glibc's C locale then writes a character beyond ASCII
+// as "?" or, where it knows one, as an ASCII look-alike. Every name stays on its one line.
+StandInCase EveryByteValue()
+{
+    StandInCase c{"EveryByteValue", {}, ""};
+    for (int first = 0; first < 256; first += 16) {
+        std::string name;
+        for (int byte = first; byte < first + 16; ++byte) {
+            name += char(byte);
+        }
+        c.options = c.options + Monitor(name);
+    }
+    c.expected =
+        "????????????????\tfalse\n????????????????\tfalse\n !\"#$%&'()*+,-./\tfalse\n"
+        "0123456789:;<=>?\tfalse\n@ABCDEFGHIJKLMNO\tfalse\nPQRSTUVWXYZ[\\]^_\tfalse\n"
+        "`abcdefghijklmno\tfalse\npqrstuvwxyz{|}~?\tfalse\n"
+        "????????????????\tfalse\n????????????????\tfalse\n"
+        " ????????" "(C)?<<?-(R)?\tfalse\n?????u??,??" ">> 1/4  1/2  3/4 ?\tfalse\n"
+        "??????AE?????????\tfalse\n???????x???????ss\tfalse\n??????ae?????????\tfalse\n"
+        "????????????????\tfalse\n";
+    return c;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, StandInServer,
+    testing::Values(EveryByteValue(),
+                    StandInCase{"SameNameTwice", Monitor("DP-1") + Monitor("DP-1", true),
+                                "DP-1\tfalse\nDP-1\ttrue\n"},
+                    StandInCase{"TwoPrimariesNeitherFirst",
+                                Monitor("A") + Monitor("B", true) + Monitor("C", true),
+                                "A\tfalse\nB\ttrue\nC\tfalse\n"},
+                    StandInCase{"NameTheServerCannotGive",
+                                Monitor("DP-1") + Options{"--monitor", "!:primary"} + Monitor("HDMI-2"),
+                                "DP-1\tfalse\n\ttrue\nHDMI-2\tfalse\n"}),
+    CaseName);
+
+// A directory of its own for the test's authority files, removed with everything in it.
+class TempDir {
+public:
+    TempDir()
+    {
+        char path[] = "/tmp/monitor_listing_test.XXXXXX";
+        if (mkdtemp(path) == nullptr) {
+            throw std::runtime_error("mkdtemp");
+        }
+        path_ = path;
+    }
+    ~TempDir()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+const char kCookie[] = "0123456789abcdef0123456789abcdef";
+const char kOtherCookie[] = "fedcba9876543210fedcba9876543210";
+
+// Files an MIT-MAGIC-COOKIE-1 for `display` in the authority file `file`.
+void AddCookie(const std::string& file, const std::string& display, const char* cookie)
+{
+    Launch launch;
+    launch.argv = {"/usr/bin/xauth", "-q", "-f", file, "add", display, "MIT-MAGIC-COOKIE-1", cookie};
+    ASSERT_EQ(RunProgram(launch).status, 0);
+}
+
+enum class Authority { kRightCookie, kWrongCookie, kCookieOfAnotherDisplay, kEmptyFile, kNoFile };
+
+struct AuthCase {
+    const char* name;
+    Authority authority;
+    bool tcp;
+    std::string expected;
+};
+
+void PrintTo(const AuthCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class CookieServer : public testing::TestWithParam<AuthCase> {};
+
+// Xvfb with an authority file lets in only the clients that show its cookie. It reads the
+// file once, at start, and takes every cookie in it whatever display it is filed under.
+TEST_P(CookieServer, ListsOnlyWithTheRightCookie)
+{
+    const AuthCase& c = GetParam();
+    TempDir dir;
+    const std::string server_file = dir.File("server");
+    ASSERT_NO_FATAL_FAILURE(AddCookie(server_file, ":0", kCookie));
+    Options extra = {"-auth", server_file};
+    if (c.tcp) {
+        extra = extra + Options{"-listen", "tcp"};
+    }
+    Xvfb server(extra);
+
+    // The client looks its cookie up under the display number, for TCP on loopback as well.
+    const std::string client_file = dir.File("client");
+    const std::string number = server.display().substr(1);
+    switch (c.authority) {
+        case Authority::kRightCookie: AddCookie(client_file, ":" + number, kCookie); break;
+        case Authority::kWrongCookie: AddCookie(client_file, ":" + number, kOtherCookie); break;
+        case Authority::kCookieOfAnotherDisplay:
+            AddCookie(client_file, ":" + std::to_string(std::stoi(number) + 1), kCookie);
+            break;
+        case Authority::kEmptyFile: std::ofstream(client_file).close(); break;
+        case Authority::kNoFile: break;
+    }
+    ASSERT_FALSE(HasFatalFailure());
+
+    const Ending run = RunOn((c.tcp ? "127.0.0.1" : "") + server.display(), {"XAUTHORITY=" + client_file});
+    EXPECT_EQ(run.outcome.out, c.expected);
+    EXPECT_EQ(run.outcome.err, "");
+    EXPECT_EQ(run.outcome.status, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Xvfb, CookieServer,
+    testing::Values(AuthCase{"RightCookie", Authority::kRightCookie, false, "screen\tfalse\n"},
+                    AuthCase{"RightCookieOverTcp", Authority::kRightCookie, true, "screen\tfalse\n"},
+                    AuthCase{"WrongCookie", Authority::kWrongCookie, false, ""},
+                    AuthCase{"WrongCookieOverTcp", Authority::kWrongCookie, true, ""},
+                    AuthCase{"CookieOfAnotherDisplay", Authority::kCookieOfAnotherDisplay, false, ""},
+                    AuthCase{"EmptyAuthorityFile", Authority::kEmptyFile, false, ""},
+                    AuthCase{"NoAuthorityFile", Authority::kNoFile, false, ""}),
+    [](const testing::TestParamInfo<AuthCase>& info) { return info.param.name; });
+
+// 200 user-defined monitors, made by one xrandr run; Xvfb lists the primary first, then the
+// others in the order made, then its own "screen".
+TEST(ManyMonitors, TwoHundredOnXvfb)
+{
+    Xvfb server;
+    Options args;
+    std::string expected = "M150\ttrue\n";
+    for (int i = 0; i < 200; ++i) {
+        char name[8];
+        snprintf(name, sizeof name, "M%03d", i);
+        args = args + Options{"--setmonitor", (i == 150 ? "*" : "") + std::string(name),
+                              "10/10x10/10+" + std::to_string(i * 5) + "+0", "none"};
+        if (i != 150) {
+            expected += std::string(name) + "\tfalse\n";
+        }
+    }
+    expected += "screen\tfalse\n";
+    ASSERT_EQ(server.Xrandr(args), 0);
+
+    const Ending run = RunOn(server.display());
+    EXPECT_EQ(run.outcome.out, expected);
+    EXPECT_EQ(run.outcome.err, "");
+    EXPECT_EQ(run.outcome.status, 0);
+}
+
+}  // namespace

@@ -1,9 +1,6 @@
 // The real program against X servers that refuse it, break off, stall or answer strangely.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -34,41 +31,11 @@ class StandIn {
 public:
     explicit StandIn(const Options& options)
     {
-        int ready[2];
-        if (pipe2(ready, O_CLOEXEC) != 0) {
-            throw std::runtime_error("pipe");
-        }
-        std::vector<std::string> argv = {"/usr/bin/python3", STAND_IN_SERVER};
-        argv.insert(argv.end(), options.begin(), options.end());
-        std::vector<char*> pointers;
-        for (std::string& arg : argv) {
-            pointers.push_back(arg.data());
-        }
-        pointers.push_back(nullptr);
-
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_adddup2(&actions, ready[1], 1);
-        const int spawned = posix_spawn(&pid_, argv[0].c_str(), &actions, nullptr, pointers.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        close(ready[1]);
-
         // Like Xvfb -displayfd, the server writes its display number once it is listening.
+        Options argv = {"/usr/bin/python3", STAND_IN_SERVER};
+        argv.insert(argv.end(), options.begin(), options.end());
         std::string number;
-        char c = 0;
-        pollfd wait = {ready[0], POLLIN, 0};
-        while (spawned == 0 && poll(&wait, 1, 10000) > 0 && read(ready[0], &c, 1) == 1 && c != '\n') {
-            number += c;
-        }
-        close(ready[0]);
-        if (spawned != 0 || number.empty()) {
-            if (spawned == 0) {
-                kill(pid_, SIGKILL);
-                waitpid(pid_, nullptr, 0);
-            }
-            throw std::runtime_error("the stand-in server did not start");
-        }
+        pid_ = StartDisplayServer(argv, 1, &number);
         const bool tcp = std::find(options.begin(), options.end(), "--tcp") != options.end();
         display_ = (tcp ? "127.0.0.1:" : ":") + number;
     }
@@ -218,9 +185,9 @@ INSTANTIATE_TEST_SUITE_P(
                                 ""}),
     CaseName);
 
-// Names holding every byte value 0x00..0xFF, 16 to a monitor, and the lines they must give.
-// Names are Latin-1, widened as they are; glibc's C locale then writes a character beyond ASCII
-// as "?" or, where it knows one, as an ASCII look-alike. Every name stays on its one line.
+// Names holding every byte value 0x00..0xFF, 16 to a monitor. Names are Latin-1, widened as they
+// are; glibc's C locale then writes a character beyond ASCII as "?" or, where it knows one, as
+// an ASCII look-alike. Every name stays on its one line.
 StandInCase EveryByteValue()
 {
     StandInCase c{"EveryByteValue", {}, ""};

@@ -1,10 +1,15 @@
-// A private Xvfb server for one test, and xrandr run against it.
+// Private X servers for one test: Xvfb, with xrandr run against it, or any server that says
+// its display number when it is ready.
 #pragma once
 
 #include <sys/types.h>
 
 #include <string>
 #include <vector>
+
+// Starts a server that writes its display number and a line feed to descriptor `fd` once it
+// accepts connections. Returns its pid and sets `number`; throws if it does not start.
+pid_t StartDisplayServer(std::vector<std::string> argv, int fd, std::string* number);
 
 class Xvfb {
 public:

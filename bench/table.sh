@@ -22,6 +22,7 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 trace() {
     local display=$1 fake=$2
     shift 2
+    rm -f "build/bench/xtrace.$fake"
     xtrace -n -d "$display" -D :"$fake" -o "build/bench/xtrace.$fake" -- "$@" </dev/null >/dev/null 2>&1
     DISPLAY=$display strace -f -e trace=writev,sendmsg -o "build/bench/strace.$fake" "$@" </dev/null >/dev/null
     echo "$(grep -c '^[0-9]*:<:[0-9]' "build/bench/xtrace.$fake") requests," \

@@ -70,6 +70,9 @@ Process::Process(const Launch& launch)
         case Input::kEmpty: posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0); break;
         case Input::kClosed: posix_spawn_file_actions_addclose(&actions, 0); break;
         case Input::kPipe: posix_spawn_file_actions_adddup2(&actions, in[0], 0); break;
+        case Input::kFile:
+            posix_spawn_file_actions_addopen(&actions, 0, launch.input_file.c_str(), O_RDONLY, 0);
+            break;
     }
     switch (launch.output) {
         case Output::kPipe: posix_spawn_file_actions_adddup2(&actions, out[1], 1); break;

@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-enum class Input { kEmpty, kClosed, kPipe };
+// kFile: the file at Launch::input_file.
+enum class Input { kEmpty, kClosed, kPipe, kFile };
 // kReaderGone: a pipe whose reading end is closed before the program starts.
 enum class Output { kPipe, kDevFull, kClosed, kReaderGone };
 
@@ -14,6 +15,7 @@ struct Launch {
     std::vector<std::string> argv;
     std::vector<std::string> env;  // "NAME=value" sets, "NAME" unsets
     Input input = Input::kEmpty;
+    std::string input_file;
     Output output = Output::kPipe;
 };
 

@@ -2,6 +2,7 @@
 // process meets its standard streams.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include "process.h"
@@ -80,6 +81,31 @@ TEST(Run, EndsWhenStandardInputIsEmptyOrClosed)
         EXPECT_EQ(outcome.err, "");
         EXPECT_EQ(outcome.status, 0);
     }
+}
+
+TEST(Run, TenMegabytesOfBinaryInputEndTheRunAfterOneCharacter)
+{
+    char path[] = "/tmp/monitor_listing_input.XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    std::string block(1 << 20, '\0');
+    unsigned seed = 1;
+    for (char& byte : block) {
+        byte = char(rand_r(&seed));
+    }
+    for (int i = 0; i < 10; ++i) {
+        ASSERT_EQ(write(fd, block.data(), block.size()), ssize_t(block.size()));
+    }
+    close(fd);
+
+    Launch launch = Fake(kTwoMonitors);
+    launch.input = Input::kFile;
+    launch.input_file = path;
+    const Outcome outcome = RunProgram(launch);
+    unlink(path);
+    EXPECT_EQ(outcome.out, kTwoLines);
+    EXPECT_EQ(outcome.err, "");
+    EXPECT_EQ(outcome.status, 0);
 }
 
 TEST(Run, ReportReachesAPipeBeforeTheWaitAndOneCharacterEndsIt)

@@ -8,96 +8,31 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
-#include <signal.h>
 #include <stddef.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/socket.h>
-#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include "x11_deadline.h"
+
 namespace {
-
-// A real server answers in milliseconds; a slow remote one gets this long for the whole exchange.
-const itimerval kDeadline = {{0, 100000}, {4, 0}};
-
-// libxcb's waits retry when a signal interrupts them, so the deadline cannot simply interrupt
-// them: it shuts the socket down, which every later wait sees as the end of the connection.
-// The timer goes on ticking after the deadline, so a blocking connect() is interrupted too.
-volatile sig_atomic_t deadline_socket = -1;
-
-void OnDeadline(int)
-{
-    const int fd = deadline_socket;
-    if (fd >= 0) {
-        shutdown(fd, SHUT_RDWR);
-    }
-}
-
-struct Saved {
-    struct sigaction alarm;
-    itimerval timer;
-    sigset_t mask;
-    bool pipe_pending;
-} saved;
-
-sigset_t OnlySigpipe()
-{
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGPIPE);
-    return set;
-}
-
-bool SigpipePending()
-{
-    sigset_t pending;
-    sigpending(&pending);
-    return sigismember(&pending, SIGPIPE) == 1;
-}
-
-// Writing to a server that has gone raises SIGPIPE, whose default ends the process: it is held
-// back while we talk to the server, and taken away afterwards if the server raised it.
-void ArmDeadline()
-{
-    const sigset_t pipe = OnlySigpipe();
-    sigprocmask(SIG_BLOCK, &pipe, &saved.mask);
-    saved.pipe_pending = SigpipePending();
-
-    struct sigaction alarm = {};
-    alarm.sa_handler = OnDeadline;
-    sigemptyset(&alarm.sa_mask);
-    sigaction(SIGALRM, &alarm, &saved.alarm);
-    setitimer(ITIMER_REAL, &kDeadline, &saved.timer);
-}
-
-void DisarmDeadline()
-{
-    setitimer(ITIMER_REAL, &saved.timer, nullptr);
-    deadline_socket = -1;
-    sigaction(SIGALRM, &saved.alarm, nullptr);
-
-    const sigset_t pipe = OnlySigpipe();
-    const timespec now = {0, 0};
-    if (!saved.pipe_pending && SigpipePending()) {
-        sigtimedwait(&pipe, nullptr, &now);
-    }
-    sigprocmask(SIG_SETMASK, &saved.mask, nullptr);
-}
 
 int Connected(int fd, const sockaddr* address, socklen_t size)
 {
     if (fd < 0) {
         return -1;
     }
-    deadline_socket = fd;
+    WatchSocket(fd);
     if (connect(fd, address, size) == 0) {
         return fd;
     }
-    deadline_socket = -1;
+    const int error = errno;  // the caller tells the deadline (EINTR) from a refusal
+    WatchSocket(-1);
     close(fd);
+    errno = error;
     return -1;
 }
 
@@ -228,7 +163,7 @@ xcb_connection_t* ConnectTo(const char* host, int display)
         XauDisposeAuth(cookie);
     }
     if (xcb_connection_has_error(connection)) {
-        deadline_socket = -1;
+        WatchSocket(-1);
         xcb_disconnect(connection);
         return nullptr;
     }
@@ -255,7 +190,7 @@ xcb_connection_t* X11Connect(int* screen)
 
 void X11Disconnect(xcb_connection_t* connection)
 {
-    deadline_socket = -1;
+    WatchSocket(-1);
     xcb_disconnect(connection);
     DisarmDeadline();
 }

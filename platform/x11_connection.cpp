@@ -36,15 +36,17 @@ int Connected(int fd, const sockaddr* address, socklen_t size)
     return -1;
 }
 
-// A local display: the abstract socket first, as libxcb does, then the socket file.
+// A local display: the abstract socket first, as libxcb does, then the socket file. An abstract
+// name starts with a zero byte and is counted without a terminator; a path is counted with one.
 int ConnectLocal(int display)
 {
-    for (size_t abstract = 1; abstract <= 1; --abstract) {
+    const size_t leading_zeros[] = {1, 0};
+    for (const size_t zero : leading_zeros) {
         sockaddr_un address = {};
         address.sun_family = AF_UNIX;
-        const int length = snprintf(address.sun_path + abstract, sizeof address.sun_path - abstract,
+        const int length = snprintf(address.sun_path + zero, sizeof address.sun_path - zero,
                                     "/tmp/.X11-unix/X%d", display);
-        const socklen_t size = socklen_t(offsetof(sockaddr_un, sun_path) + abstract + size_t(length) + 1 - abstract);
+        const socklen_t size = socklen_t(offsetof(sockaddr_un, sun_path) + size_t(length) + 1);
         const int fd = Connected(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0),
                                  reinterpret_cast<sockaddr*>(&address), size);
         if (fd >= 0 || errno == EINTR) {

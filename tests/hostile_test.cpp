@@ -115,16 +115,16 @@ void PrintTo(const StandInCase& c, std::ostream* os)
 
 class StandInServer : public testing::TestWithParam<StandInCase> {};
 
-// Whatever the server does, the program writes what it read, says nothing and is done in 5 s:
-// its own deadline is 4 s.
-TEST_P(StandInServer, ReportsWhatWasReadQuietlyWithin5s)
+// Whatever the server does, the program writes what it read, says nothing and is done within 6 s:
+// it gives a server up once it has completed no stage for 5 s.
+TEST_P(StandInServer, ReportsWhatWasReadQuietlyWithin6s)
 {
     StandIn server(GetParam().options);
     const Ending run = RunOn(server.display());
     EXPECT_EQ(run.outcome.out, GetParam().expected);
     EXPECT_EQ(run.outcome.err, "");
     EXPECT_EQ(run.outcome.status, 0);
-    EXPECT_LT(run.seconds, 5.0);
+    EXPECT_LT(run.seconds, 6.0);
 }
 
 std::string CaseName(const testing::TestParamInfo<StandInCase>& info)

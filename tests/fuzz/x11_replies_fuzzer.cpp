@@ -4,7 +4,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "x11_monitors.h"
+#include "x11_replies.h"
 
 namespace {
 
@@ -86,8 +86,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     size_t reply_size = input.Number(2);
     uint8_t* reply = input.Bytes(&reply_size);
 
-    X11MonitorList list = {};
-    X11ReadMonitors(reinterpret_cast<xcb_randr_get_monitors_reply_t*>(reply), reply_size, &list);
+    X11Monitors monitors;
+    X11ReadMonitors(reinterpret_cast<xcb_randr_get_monitors_reply_t*>(reply), reply_size, &monitors);
+    const MonitorList& list = monitors.list;
     Require(list.count <= reply_size / sizeof(xcb_randr_monitor_info_t));
 
     uint8_t* flags = static_cast<uint8_t*>(calloc(list.count + 1, 1));
@@ -101,7 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
 
     Seen seen = {flags, 0, 0, nullptr};
-    X11ReportMonitors(&list, Check, reinterpret_cast<LPARAM>(&seen));
+    ReportMonitors(&list, Check, reinterpret_cast<LPARAM>(&seen));
     Require(seen.calls <= list.count);
     if (seen.last != nullptr) {
         // A handle is no longer valid once its callback has returned.
@@ -111,7 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
 
     free(flags);
-    free(list.monitors);
+    X11FreeMonitors(&monitors);
     free(reply);
     return 0;
 }

@@ -1,0 +1,23 @@
+// An exchange with a display, run on a worker thread under a deadline, so that a display that
+// stops answering cannot hold the program while one that answers slowly still gets through.
+#pragma once
+
+#include "linux_monitors.h"
+
+struct Exchange;
+
+// Called by a backend on the worker as its stages complete. Each returns false once the exchange
+// has been given up: the backend then stops, and what it publishes after that is not reported.
+// A stage completed with nothing new to show.
+bool ExchangeProgress(Exchange* exchange);
+// The monitors as now known, in report order, replacing any published before.
+bool ExchangePublish(Exchange* exchange, const MONITORINFOEXW* monitors, size_t count);
+// One monitor's record, completed (its name come in, say).
+bool ExchangeUpdate(Exchange* exchange, size_t index, const MONITORINFOEXW& monitor);
+
+typedef void ExchangeBackend(Exchange* exchange);
+
+// Runs `backend` on a worker thread and returns what it published: all of it when it ends, or
+// what it had published when it has completed no stage for 5 s, or after 30 s in any case. The
+// worker has its own descriptor table, whose descriptor 2 is /dev/null, and takes no signals.
+MonitorList RunExchange(ExchangeBackend* backend);

@@ -1,0 +1,8 @@
+// The X11 backend of the Linux layer: the RandR 1.5 active monitors of the X server named by
+// DISPLAY, read through XCB.
+#pragma once
+
+#include "linux_exchange.h"
+
+// Connects as libxcb does and publishes the monitors, then their names, stage by stage.
+void X11Exchange(Exchange* exchange);

@@ -1,0 +1,23 @@
+# Client code for the Wayland protocols beyond the core one, generated from the system's XML:
+# xdg-output (wayland-protocols) and KDE's output order (plasma-wayland-protocols).
+pkg_get_variable(wayland_protocols_dir wayland-protocols pkgdatadir)
+pkg_get_variable(wayland_scanner wayland-scanner wayland_scanner)
+find_package(PlasmaWaylandProtocols REQUIRED)
+if(NOT wayland_protocols_dir OR NOT wayland_scanner)
+    message(FATAL_ERROR "The Wayland backend needs Debian's wayland-protocols and libwayland-bin.")
+endif()
+
+set(wayland_protocol_dir ${CMAKE_CURRENT_BINARY_DIR}/wayland_protocols)
+set(wayland_protocol_sources)
+foreach(xml ${wayland_protocols_dir}/unstable/xdg-output/xdg-output-unstable-v1.xml
+            ${PLASMA_WAYLAND_PROTOCOLS_DIR}/kde-output-order-v1.xml)
+    get_filename_component(name ${xml} NAME_WE)
+    set(header ${wayland_protocol_dir}/${name}-client-protocol.h)
+    set(code ${wayland_protocol_dir}/${name}-protocol.c)
+    add_custom_command(OUTPUT ${header} ${code}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${wayland_protocol_dir}
+        COMMAND ${wayland_scanner} client-header ${xml} ${header}
+        COMMAND ${wayland_scanner} private-code ${xml} ${code}
+        DEPENDS ${xml} VERBATIM)
+    list(APPEND wayland_protocol_sources ${header} ${code})
+endforeach()

@@ -1,0 +1,220 @@
+// The Wayland backend: outputs in the order the compositor announces them, named by wl_output
+// version 4 or else by xdg-output; primary by KDE's output order or by mutter's DisplayConfig.
+#include "wayland_display.h"
+
+#include <stdlib.h>
+#include <string.h>
+#include <wayland-client.h>
+
+#include "kde-output-order-v1-client-protocol.h"
+#include "mutter_primary.h"
+#include "wayland_names.h"
+#include "xdg-output-unstable-v1-client-protocol.h"
+
+namespace {
+
+const int kDBusTimeoutMs = 5000;
+
+struct Output {
+    uint32_t global;
+    wl_output* output;
+    uint32_t version;
+    zxdg_output_v1* xdg_output;
+    char* name;  // malloc'd
+    MONITORINFOEXW info;
+};
+
+struct Compositor {
+    Output* outputs;  // malloc'd, in the order announced
+    size_t count;
+    uint32_t xdg_manager_global;
+    uint32_t order_global;
+    bool mutter;        // it offers gtk_shell1, as only mutter does
+    char* first_named;  // the first output of KDE's order: the primary
+    bool order_done;    // the next name in the order starts a new list
+    bool bound;         // outputs announced later are left out: their records would move
+};
+
+
+void SetName(char** name, const char* value)
+{
+    free(*name);
+    *name = strdup(value);
+}
+
+void OnOutputName(void* data, wl_output*, const char* name)
+{
+    SetName(&static_cast<Output*>(data)->name, name);
+}
+
+void OnGeometry(void* data, wl_output*, int32_t x, int32_t y, int32_t, int32_t, int32_t, const char*, const char*,
+                int32_t)
+{
+    RECT& rect = static_cast<Output*>(data)->info.rcMonitor;
+    rect = {x, y, x + rect.right - rect.left, y + rect.bottom - rect.top};
+}
+
+void OnMode(void* data, wl_output*, uint32_t flags, int32_t width, int32_t height, int32_t)
+{
+    RECT& rect = static_cast<Output*>(data)->info.rcMonitor;
+    if (flags & WL_OUTPUT_MODE_CURRENT) {
+        rect = {rect.left, rect.top, rect.left + width, rect.top + height};
+    }
+}
+
+// Before version 4, xdg-output's name is the connector's.
+void OnXdgName(void* data, zxdg_output_v1*, const char* name)
+{
+    Output* output = static_cast<Output*>(data);
+    if (output->version < 4) {
+        SetName(&output->name, name);
+    }
+}
+
+void OnOrderOutput(void* data, kde_output_order_v1*, const char* name)
+{
+    Compositor* compositor = static_cast<Compositor*>(data);
+    if (compositor->order_done || compositor->first_named == nullptr) {
+        SetName(&compositor->first_named, name);
+        compositor->order_done = false;
+    }
+}
+
+void OnOrderDone(void* data, kde_output_order_v1*)
+{
+    static_cast<Compositor*>(data)->order_done = true;
+}
+
+void OnGlobal(void* data, wl_registry*, uint32_t global, const char* interface, uint32_t version)
+{
+    Compositor* compositor = static_cast<Compositor*>(data);
+    if (strcmp(interface, wl_output_interface.name) == 0 && !compositor->bound) {
+        Output* grown = static_cast<Output*>(realloc(compositor->outputs, (compositor->count + 1) * sizeof(Output)));
+        if (grown != nullptr) {
+            compositor->outputs = grown;
+            grown[compositor->count++] = {global, nullptr, version < 4 ? version : 4, nullptr, nullptr, {}};
+        }
+    } else if (strcmp(interface, zxdg_output_manager_v1_interface.name) == 0 && version >= 2) {
+        compositor->xdg_manager_global = global;
+    } else if (strcmp(interface, kde_output_order_v1_interface.name) == 0) {
+        compositor->order_global = global;
+    } else if (strcmp(interface, "gtk_shell1") == 0) {
+        compositor->mutter = true;
+    }
+}
+
+const wl_output_listener kOutputListener = {OnGeometry, OnMode, [](void*, wl_output*) {},
+                                            [](void*, wl_output*, int32_t) {}, OnOutputName,
+                                            [](void*, wl_output*, const char*) {}};
+const zxdg_output_v1_listener kXdgOutputListener = {
+    [](void*, zxdg_output_v1*, int32_t, int32_t) {}, [](void*, zxdg_output_v1*, int32_t, int32_t) {},
+    [](void*, zxdg_output_v1*) {}, OnXdgName, [](void*, zxdg_output_v1*, const char*) {}};
+const kde_output_order_v1_listener kOrderListener = {OnOrderOutput, OnOrderDone};
+const wl_registry_listener kRegistryListener = {OnGlobal, [](void*, wl_registry*, uint32_t) {}};
+
+// The records as now known; `primary` names the primary output (null: none).
+bool Publish(Exchange* exchange, Compositor* compositor, const char* primary)
+{
+    MONITORINFOEXW* records = static_cast<MONITORINFOEXW*>(calloc(compositor->count + 1, sizeof(MONITORINFOEXW)));
+    if (records == nullptr) {
+        return false;
+    }
+    bool primary_seen = false;
+    for (size_t i = 0; i < compositor->count; ++i) {
+        const Output& output = compositor->outputs[i];
+        records[i] = output.info;
+        records[i].cbSize = sizeof records[i];
+        records[i].rcWork = records[i].rcMonitor;
+        WaylandSetMonitorName(&records[i], output.name);
+        if (primary != nullptr && output.name != nullptr && strcmp(primary, output.name) == 0 && !primary_seen) {
+            records[i].dwFlags = MONITORINFOF_PRIMARY;
+            primary_seen = true;
+        }
+    }
+    const bool go_on = ExchangePublish(exchange, records, compositor->count);
+    free(records);
+    return go_on;
+}
+
+// Binds the outputs, their xdg-outputs where wl_output gives no name, and KDE's output order.
+void BindAll(wl_registry* registry, Compositor* compositor, zxdg_output_manager_v1** xdg_manager,
+             kde_output_order_v1** order)
+{
+    compositor->bound = true;
+    if (compositor->xdg_manager_global != 0) {
+        *xdg_manager = static_cast<zxdg_output_manager_v1*>(
+            wl_registry_bind(registry, compositor->xdg_manager_global, &zxdg_output_manager_v1_interface, 2));
+    }
+    for (size_t i = 0; i < compositor->count; ++i) {
+        Output& output = compositor->outputs[i];
+        output.output =
+            static_cast<wl_output*>(wl_registry_bind(registry, output.global, &wl_output_interface, output.version));
+        wl_output_add_listener(output.output, &kOutputListener, &output);
+        if (output.version < 4 && *xdg_manager != nullptr) {
+            output.xdg_output = zxdg_output_manager_v1_get_xdg_output(*xdg_manager, output.output);
+            zxdg_output_v1_add_listener(output.xdg_output, &kXdgOutputListener, &output);
+        }
+    }
+    if (compositor->order_global != 0) {
+        *order = static_cast<kde_output_order_v1*>(
+            wl_registry_bind(registry, compositor->order_global, &kde_output_order_v1_interface, 1));
+        kde_output_order_v1_add_listener(*order, &kOrderListener, compositor);
+    }
+}
+
+// Stage by stage: the globals, then the outputs' names and KDE's order, then mutter's primary.
+void Query(wl_display* display, Compositor* compositor, Exchange* exchange)
+{
+    wl_registry* registry = wl_display_get_registry(display);
+    wl_registry_add_listener(registry, &kRegistryListener, compositor);
+    zxdg_output_manager_v1* xdg_manager = nullptr;
+    kde_output_order_v1* order = nullptr;
+    if (wl_display_roundtrip(display) >= 0 && Publish(exchange, compositor, nullptr)) {
+        BindAll(registry, compositor, &xdg_manager, &order);
+        if (wl_display_roundtrip(display) >= 0 && Publish(exchange, compositor, compositor->first_named) &&
+            order == nullptr && compositor->mutter) {
+            char* primary = MutterPrimaryConnector(kDBusTimeoutMs);
+            Publish(exchange, compositor, primary);
+            free(primary);
+        }
+    }
+    for (size_t i = 0; i < compositor->count; ++i) {
+        Output& output = compositor->outputs[i];
+        if (output.xdg_output != nullptr) {
+            zxdg_output_v1_destroy(output.xdg_output);
+        }
+        if (output.output != nullptr) {
+            wl_output_destroy(output.output);
+        }
+        free(output.name);
+    }
+    if (xdg_manager != nullptr) {
+        zxdg_output_manager_v1_destroy(xdg_manager);
+    }
+    if (order != nullptr) {
+        kde_output_order_v1_destroy(order);
+    }
+    wl_registry_destroy(registry);
+}
+
+}  // namespace
+
+bool WaylandExchange(Exchange* exchange)
+{
+    const char* name = getenv("WAYLAND_DISPLAY");
+    if (name == nullptr || name[0] == '\0') {
+        return false;
+    }
+    wl_display* display = wl_display_connect(nullptr);
+    if (display == nullptr) {
+        return false;
+    }
+    Compositor compositor = {};
+    if (ExchangeProgress(exchange)) {
+        Query(display, &compositor, exchange);
+    }
+    free(compositor.outputs);
+    free(compositor.first_named);
+    wl_display_disconnect(display);
+    return true;
+}

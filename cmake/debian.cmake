@@ -7,7 +7,7 @@ set(debian_package monitor-listing)
 set(debian_doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/${debian_package})
 
 # The changelog's newest entry must be the version packaged.
-file(STRINGS packaging/debian/changelog changelog_head LIMIT_COUNT 1)
+file(STRINGS ${CMAKE_CURRENT_SOURCE_DIR}/packaging/debian/changelog changelog_head LIMIT_COUNT 1)
 if(NOT changelog_head MATCHES "^${debian_package} \\(${PROJECT_VERSION}\\) ")
     message(FATAL_ERROR "packaging/debian/changelog starts with \"${changelog_head}\": "
                         "give version ${PROJECT_VERSION} an entry first.")
@@ -38,6 +38,7 @@ set(CPACK_PACKAGE_CONTACT "monitor_listing maintainers <maintainers@users.norepl
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
+# Left to the umask by CPack, the package's directories are set to 0755 by this script.
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_SOURCE_DIR}/cmake/debian_directories.cmake)
 # The dependencies are read from the program by dpkg-shlibdeps (from dpkg-dev).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

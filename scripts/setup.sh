@@ -6,7 +6,7 @@ set -euo pipefail
 run_packages=(cmake ninja-build g++ pkg-config libxcb1-dev libxcb-randr0-dev xvfb x11-xserver-utils)
 test_packages=("${run_packages[@]}" libgtest-dev tmux xauth python3 file
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 icoutils
-    clang libclang-rt-14-dev libfuzzer-14-dev valgrind)
+    clang libclang-rt-14-dev libfuzzer-14-dev valgrind dpkg-dev lintian man-db)
 
 bench_packages=("${run_packages[@]}" gcc xtrace strace g++-mingw-w64-i686)
 

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Static checks of monitor_listing.exe from Linux: PE header, imports, runtime printf, size, manifest.
+# Static checks of monitor_listing.exe from Linux: PE header, imports, runtime printf, size,
+# manifest, and the 32-bit callback's calling convention.
 set -euo pipefail
 export LC_ALL=C
 
@@ -64,6 +65,25 @@ runtime_printf)
 size)
     size=$(stat -c %s "$exe")
     ((size <= 16384)) || fail "$size bytes, over 16 KiB"
+    ;;
+stdcall_callback)
+    # EnumDisplayMonitors calls ReportMonitor as a CALLBACK (__stdcall): ReportMonitor itself takes
+    # its four arguments, 16 bytes, off the stack. A plain (cdecl) function leaves them there, and
+    # the caller's stack is 16 bytes off after the first monitor. (64-bit Windows has one
+    # calling convention; this 32-bit program cannot be run here, so its code is read.)
+    [[ -s $map ]] || fail "no link map at $map"
+    grep -qE '^ +0x[0-9a-f]+ +ReportMonitor\(.*\)@16$' "$map" ||
+        fail "the link map has no ReportMonitor(...)@16: $(grep -F ReportMonitor "$map" || echo none)"
+    symbol= object=
+    for candidate in "${objects[@]}"; do
+        symbol=$("$nm" "$candidate" | awk '$2 == "T" && $3 ~ /ReportMonitor/ { print $3 }')
+        [[ -z $symbol ]] || { object=$candidate; break; }
+    done
+    [[ $symbol == *@16 ]] || fail "ReportMonitor's symbol is ${symbol:-missing}, not decorated @16"
+    code=$("$objdump" -d --no-show-raw-insn "--disassemble=$symbol" "$object")
+    # The record it hands to GetMonitorInfoW says it is a MONITORINFOEXW: cbSize 104 (0x68).
+    grep -qE '[[:space:]]movl? +\$0x68,' <<<"$code" || fail "ReportMonitor stores no cbSize of 104: $code"
+    grep -qE '[[:space:]]ret +\$0x10$' <<<"$code" || fail "ReportMonitor does not end with ret \$0x10: $code"
     ;;
 manifest)
     # The one resource is the application manifest: type 24 (RT_MANIFEST), name 1.

@@ -54,8 +54,10 @@ monitor's name (such as HDMI-1), a tab, and the word true for the primary
 monitor or false for any other. It is meant for scripts that place windows
 or check a screen set-up, and for a quick look at a terminal.
 
-It lists the active monitors of the X server named by DISPLAY (RandR 1.5),
-as xrandr --listactivemonitors does. After the list it waits for one
+Under Wayland it lists the compositor's outputs by their connector names,
+with the primary that KWin or mutter names. Under X11 it lists the active
+monitors of the X server named by DISPLAY (RandR 1.5), as
+xrandr --listactivemonitors does. After the list it waits for one
 character on standard input, so a script runs it as
 monitor_listing </dev/null.]])
 include(CPack)

@@ -31,7 +31,7 @@ lintian)
 install)
     # Read from the program: one package for each library it needs, none other.
     depends=$(dpkg-deb -f "$deb" Depends | sed -E 's/ \([^)]*\)//g')
-    [[ $depends == "libc6, libxau6, libxcb-randr0, libxcb1" ]] || fail "Depends: $depends"
+    [[ $depends == "libc6, libwayland-client0, libxcb-randr0, libxcb1" ]] || fail "Depends: $depends"
 
     # A root of its own, whose dpkg database says what this machine has installed (without the
     # files), so that dpkg checks the dependencies as on this machine, and leaves a package that a

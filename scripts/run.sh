@@ -8,8 +8,8 @@ cmake --preset linux >/dev/null
 cmake --build --preset linux --target monitor_listing >/dev/null
 program=build/linux/monitor_listing
 
-if [ -n "${DISPLAY:-}" ]; then
-    echo "run: the monitors of $DISPLAY (monitor_listing then waits for Enter)" >&2
+if [ -n "${WAYLAND_DISPLAY:-}${DISPLAY:-}" ]; then
+    echo "run: the monitors of ${WAYLAND_DISPLAY:-$DISPLAY} (monitor_listing then waits for Enter)" >&2
     exec "$program"
 fi
 

@@ -4,7 +4,12 @@
 set -euo pipefail
 
 run_packages=(cmake ninja-build g++ pkg-config libxcb1-dev libxcb-randr0-dev xvfb x11-xserver-utils)
-test_packages=("${run_packages[@]}" libgtest-dev tmux xauth python3 file
+# Headless Wayland compositors for the tests (tests/wayland), their tools (kscreen-doctor is in
+# libkf5screen-bin, busctl in systemd), and the protocol files and scanner for a Wayland build.
+wayland_packages=(sway kwin-wayland mutter weston wayland-utils libkf5screen-bin qtwayland5
+    dbus-daemon systemd jq libwayland-dev libwayland-bin wayland-protocols
+    plasma-wayland-protocols)
+test_packages=("${run_packages[@]}" "${wayland_packages[@]}" libgtest-dev tmux xauth python3 file
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 icoutils
     clang libclang-rt-14-dev libfuzzer-14-dev valgrind dpkg-dev lintian man-db)
 
@@ -26,6 +31,13 @@ if [ ${#missing[@]} -eq 0 ]; then
     exit 0
 fi
 echo "setup: installing ${missing[*]}"
+plain=()
+lean=()
+for package in "${missing[@]}"; do
+    case " ${wayland_packages[*]} " in *" $package "*) lean+=("$package") ;; *) plain+=("$package") ;; esac
+done
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
-apt-get install -y -qq "${missing[@]}" >/dev/null
+[ ${#plain[@]} -eq 0 ] || apt-get install -y -qq "${plain[@]}" >/dev/null
+# The compositors' recommended packages would add about 2 GB of desktop that no test uses.
+[ ${#lean[@]} -eq 0 ] || apt-get install -y -qq --no-install-recommends "${lean[@]}" >/dev/null

@@ -3,17 +3,18 @@
 # setup.sh run|test|bench.
 set -euo pipefail
 
-run_packages=(cmake ninja-build g++ pkg-config libxcb1-dev libxcb-randr0-dev xvfb x11-xserver-utils)
-# Headless Wayland compositors for the tests (tests/wayland), their tools (kscreen-doctor is in
-# libkf5screen-bin, busctl in systemd), and the protocol files and scanner for a Wayland build.
+# The build needs the Wayland protocol files and scanner, and libdbus's headers only.
+run_packages=(cmake ninja-build g++ pkg-config libxcb1-dev libxcb-randr0-dev xvfb x11-xserver-utils
+    libwayland-dev libwayland-bin wayland-protocols plasma-wayland-protocols libdbus-1-dev)
+# Headless Wayland compositors for the tests (tests/wayland) and their tools (kscreen-doctor is
+# in libkf5screen-bin, busctl in systemd).
 wayland_packages=(sway kwin-wayland mutter weston wayland-utils libkf5screen-bin qtwayland5
-    dbus-daemon systemd jq libwayland-dev libwayland-bin wayland-protocols
-    plasma-wayland-protocols)
+    dbus-daemon systemd jq)
 test_packages=("${run_packages[@]}" "${wayland_packages[@]}" libgtest-dev tmux xauth python3 file
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 icoutils
     clang libclang-rt-14-dev libfuzzer-14-dev valgrind dpkg-dev lintian man-db)
 
-bench_packages=("${run_packages[@]}" gcc xtrace strace g++-mingw-w64-i686)
+bench_packages=("${run_packages[@]}" gcc xtrace strace g++-mingw-w64-i686 sway wayland-utils)
 
 case "${1:-}" in
     run) wanted=("${run_packages[@]}") ;;

@@ -114,7 +114,7 @@ case "$kind" in
         wait_for socket test -S "$run/wayland-0"
         ;;
     dead)
-        python3 -c 'import socket, sys; socket.socket(socket.AF_UNIX).bind(sys.argv[1])' "$run/wayland-0"
+        PATH=/usr/bin:/bin python3 -c 'import socket, sys; socket.socket(socket.AF_UNIX).bind(sys.argv[1])' "$run/wayland-0"
         ;;
 esac
 

@@ -57,18 +57,18 @@ bool X11ReadMonitors(const xcb_randr_get_monitors_reply_t* reply, size_t size, X
 
 void X11SetMonitorName(MONITORINFOEXW* monitor, const xcb_get_atom_name_reply_t* reply, size_t size)
 {
+    // Atom names are Latin-1, one byte a character.
+    WCHAR name[CCHDEVICENAME];
     size_t length = 0;
     if (reply != nullptr && size >= sizeof *reply) {
         length = reply->name_len;
         if (length > size - sizeof *reply) {
             length = size - sizeof *reply;
         }
-    }
-    // Atom names are Latin-1, one byte a character.
-    WCHAR name[CCHDEVICENAME];
-    const uint8_t* text = reinterpret_cast<const uint8_t*>(reply + 1);
-    for (size_t i = 0; i < length && i < CCHDEVICENAME; ++i) {
-        name[i] = text[i];
+        const uint8_t* text = reinterpret_cast<const uint8_t*>(reply + 1);
+        for (size_t i = 0; i < length && i < CCHDEVICENAME; ++i) {
+            name[i] = text[i];
+        }
     }
     SetDeviceName(monitor, name, length < CCHDEVICENAME ? length : CCHDEVICENAME);
 }

@@ -1,20 +1,42 @@
 #!/usr/bin/env bash
 # The benchmark's measurements and table; run by bench/run.sh with ONE (1 monitor) and DISPLAY
-# (which gets 65 monitors) set to two private servers.
+# (which gets 65 monitors) set to two private servers. It starts headless sway and mutter itself.
 set -euo pipefail
 many=$DISPLAY
+compositors=$(mktemp -d)
+chmod 755 "$compositors"  # sway runs as nobody, under this folder
+trap 'for c in sway mutter; do bash tests/wayland/compositor.sh stop "$compositors/$c"; done; rm -rf "$compositors"' EXIT
+for c in sway mutter; do
+    bash tests/wayland/compositor.sh start "$c" "$compositors/$c" >/dev/null
+done
+from() { sed -n "s/^$2=//p" "$compositors/$1/env"; }
+sway=$(from sway WAYLAND_DISPLAY) mutter=$(from mutter WAYLAND_DISPLAY) bus=$(from mutter DBUS_SESSION_BUS_ADDRESS)
+
 runs=${RUNS:-400}
 for i in $(seq 64); do
     DISPLAY=$many xrandr --setmonitor "M$i" "10/1x10/1+$((i * 10))+0" none
 done
 program=build/linux/monitor_listing
 floor=build/bench/floor
+wayland_floor=build/bench/wayland_floor
 
+# An empty WAYLAND_DISPLAY keeps the X11 runs on X11 inside a Wayland session too.
 read -r -d '' -a results < <(build/bench/measure "$runs" \
-    DISPLAY="$ONE" "$program" -- DISPLAY="$ONE" xrandr --listmonitors -- DISPLAY="$ONE" "$floor" -- \
-    DISPLAY="$many" "$program" -- DISPLAY="$many" "$floor" && printf '\0')
+    WAYLAND_DISPLAY= DISPLAY="$ONE" "$program" -- DISPLAY="$ONE" xrandr --listmonitors -- \
+    DISPLAY="$ONE" "$floor" -- WAYLAND_DISPLAY= DISPLAY="$many" "$program" -- DISPLAY="$many" "$floor" && printf '\0')
 ml=${results[0]} ml_kb=${results[1]} xr=${results[2]} xr_kb=${results[3]} fl=${results[4]} fl_kb=${results[5]}
 ml65=${results[6]} fl65=${results[8]}
+
+# Wayland: on sway against wayland-info and the floor; on mutter with its D-Bus query, without a
+# session bus (libdbus loaded, no answer to wait for), and the floor's connection and round trips.
+read -r -d '' -a results < <(build/bench/measure "$runs" \
+    WAYLAND_DISPLAY="$sway" "$program" -- WAYLAND_DISPLAY="$sway" wayland-info -- \
+    WAYLAND_DISPLAY="$sway" "$wayland_floor" -- \
+    WAYLAND_DISPLAY="$mutter" DBUS_SESSION_BUS_ADDRESS="$bus" "$program" -- \
+    WAYLAND_DISPLAY="$mutter" DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent "$program" -- \
+    WAYLAND_DISPLAY="$mutter" "$wayland_floor" && printf '\0')
+wl=${results[0]} wl_kb=${results[1]} wi=${results[2]} wi_kb=${results[3]} wf=${results[4]} wf_kb=${results[5]}
+gn=${results[6]} gn_kb=${results[7]} gn_nobus=${results[8]} gf=${results[10]}
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
 # Requests, read off xtrace; round trips, read off strace: libxcb sends what it holds with one
@@ -48,6 +70,14 @@ $(date -u +%Y-%m-%d), $(nproc) cores, $(uname -m); medians of $runs interleaved 
 | X traffic, monitor_listing, 65       | $(trace "$many" 92 "$program") |
 | X traffic, floor                     | $(trace "$ONE" 93 "$floor") |
 | X traffic, xrandr --listmonitors     | $(trace "$ONE" 94 xrandr --listmonitors) |
+| monitor_listing on sway (3 outputs)  | ${wl} µs, ${wl_kb} KB peak |
+| wayland-info on sway                 | ${wi} µs, ${wi_kb} KB peak |
+| Wayland floor on sway                | ${wf} µs, ${wf_kb} KB peak |
+| time on sway: monitor_listing / floor | $(ratio "$wl" "$wf") (target ≤ 1.10) |
+| time on sway: monitor_listing / wayland-info | $(ratio "$wl" "$wi") |
+| monitor_listing on mutter            | ${gn} µs, ${gn_kb} KB peak |
+| the same, no session bus             | ${gn_nobus} µs |
+| Wayland floor on mutter              | ${gf} µs |
 | Linux binary size                    | $(size "$program") bytes |
 | Linux binary needs                   | $(readelf -d "$program" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | tr '\n' ' ') |
 | Windows executable size (i686)       | $(size build/windows-x86/monitor_listing.exe) bytes (target ≤ 16384) |

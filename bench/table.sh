@@ -16,7 +16,7 @@ runs=${RUNS:-400}
 for i in $(seq 64); do
     DISPLAY=$many xrandr --setmonitor "M$i" "10/1x10/1+$((i * 10))+0" none
 done
-program=build/linux/monitor_listing
+program=build/linux/bin/monitor_listing
 floor=build/bench/floor
 wayland_floor=build/bench/wayland_floor
 

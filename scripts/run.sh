@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh run
 cmake --preset linux >/dev/null
 cmake --build --preset linux --target monitor_listing >/dev/null
-program=build/linux/monitor_listing
+program=build/linux/bin/monitor_listing
 
 if [ -n "${WAYLAND_DISPLAY:-}${DISPLAY:-}" ]; then
     echo "run: the monitors of ${WAYLAND_DISPLAY:-$DISPLAY} (monitor_listing then waits for Enter)" >&2

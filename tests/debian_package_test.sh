@@ -47,6 +47,8 @@ install)
     # Every file it installs, where Debian puts them.
     expected=(
         /usr/bin/monitor_listing
+        /usr/libexec/monitor_listing/wayland.so
+        /usr/libexec/monitor_listing/x11.so
         /usr/share/doc/monitor-listing/changelog.gz
         /usr/share/doc/monitor-listing/copyright
         /usr/share/man/man1/monitor_listing.1.gz

@@ -6,6 +6,10 @@
 
 struct Exchange;
 
+// The backends are modules of their own (see linux_display.cpp); these are the program's calls
+// they make, under plain C names that the program exports to them.
+extern "C" {
+
 // Called by a backend on the worker as its stages complete. Each returns false once the exchange
 // has been given up: the backend then stops, and what it publishes after that is not reported.
 // A stage completed with nothing new to show.
@@ -14,6 +18,8 @@ bool ExchangeProgress(Exchange* exchange);
 bool ExchangePublish(Exchange* exchange, const MONITORINFOEXW* monitors, size_t count);
 // One monitor's record, completed (its name come in, say).
 bool ExchangeUpdate(Exchange* exchange, size_t index, const MONITORINFOEXW& monitor);
+
+}  // extern "C"
 
 typedef void ExchangeBackend(Exchange* exchange);
 

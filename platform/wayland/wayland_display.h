@@ -6,4 +6,5 @@
 
 // Connects to the compositor that WAYLAND_DISPLAY names and publishes its outputs. Returns false,
 // having published nothing, when WAYLAND_DISPLAY is unset or no compositor could be reached.
-bool WaylandExchange(Exchange* exchange);
+// The entry of the Wayland module.
+extern "C" bool WaylandExchange(Exchange* exchange);

@@ -76,7 +76,7 @@ void QueryMonitors(xcb_connection_t* connection, int screen, Exchange* exchange)
 
 }  // namespace
 
-void X11Exchange(Exchange* exchange)
+bool X11Exchange(Exchange* exchange)
 {
     int screen = 0;
     xcb_connection_t* connection = xcb_connect(nullptr, &screen);
@@ -84,4 +84,5 @@ void X11Exchange(Exchange* exchange)
         QueryMonitors(connection, screen, exchange);
     }
     xcb_disconnect(connection);
+    return true;
 }

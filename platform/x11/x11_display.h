@@ -4,5 +4,6 @@
 
 #include "linux_exchange.h"
 
-// Connects as libxcb does and publishes the monitors, then their names, stage by stage.
-void X11Exchange(Exchange* exchange);
+// Connects as libxcb does and publishes the monitors, then their names, stage by stage. The
+// entry of the X11 module; returns true.
+extern "C" bool X11Exchange(Exchange* exchange);

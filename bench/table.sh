@@ -3,14 +3,6 @@
 # (which gets 65 monitors) set to two private servers. It starts headless sway and mutter itself.
 set -euo pipefail
 many=$DISPLAY
-compositors=$(mktemp -d)
-chmod 755 "$compositors"  # sway runs as nobody, under this folder
-trap 'for c in sway mutter; do bash tests/wayland/compositor.sh stop "$compositors/$c"; done; rm -rf "$compositors"' EXIT
-for c in sway mutter; do
-    bash tests/wayland/compositor.sh start "$c" "$compositors/$c" >/dev/null
-done
-from() { sed -n "s/^$2=//p" "$compositors/$1/env"; }
-sway=$(from sway WAYLAND_DISPLAY) mutter=$(from mutter WAYLAND_DISPLAY) bus=$(from mutter DBUS_SESSION_BUS_ADDRESS)
 
 runs=${RUNS:-400}
 for i in $(seq 64); do
@@ -23,20 +15,35 @@ wayland_floor=build/bench/wayland_floor
 # An empty WAYLAND_DISPLAY keeps the X11 runs on X11 inside a Wayland session too.
 read -r -d '' -a results < <(build/bench/measure "$runs" \
     WAYLAND_DISPLAY= DISPLAY="$ONE" "$program" -- DISPLAY="$ONE" xrandr --listmonitors -- \
-    DISPLAY="$ONE" "$floor" -- WAYLAND_DISPLAY= DISPLAY="$many" "$program" -- DISPLAY="$many" "$floor" && printf '\0')
+    DISPLAY="$ONE" "$floor" -- WAYLAND_DISPLAY= DISPLAY="$many" "$program" -- DISPLAY="$many" "$floor" -- \
+    WAYLAND_DISPLAY= DISPLAY= "$program" -- DISPLAY= "$floor" && printf '\0')
 ml=${results[0]} ml_kb=${results[1]} xr=${results[2]} xr_kb=${results[3]} fl=${results[4]} fl_kb=${results[5]}
-ml65=${results[6]} fl65=${results[8]}
+ml65=${results[6]} fl65=${results[8]} ml0=${results[10]} fl0=${results[12]}
 
-# Wayland: on sway against wayland-info and the floor; on mutter with its D-Bus query, without a
-# session bus (libdbus loaded, no answer to wait for), and the floor's connection and round trips.
+# The compositors start only now, one at a time, so that none takes time from another's runs.
+compositors=$(mktemp -d)
+chmod 755 "$compositors"  # sway runs as nobody, under this folder
+trap 'for c in sway mutter; do bash tests/wayland/compositor.sh stop "$compositors/$c"; done; rm -rf "$compositors"' EXIT
+# The compositors belong to this script, not to the subshell that starts them.
+start() { COMPOSITOR_OWNER=$$ bash tests/wayland/compositor.sh start "$1" "$compositors/$1" | sed -n "s/^$2=//p"; }
+
+# Wayland: on sway against wayland-info and the floor.
+sway=$(start sway WAYLAND_DISPLAY)
 read -r -d '' -a results < <(build/bench/measure "$runs" \
     WAYLAND_DISPLAY="$sway" "$program" -- WAYLAND_DISPLAY="$sway" wayland-info -- \
-    WAYLAND_DISPLAY="$sway" "$wayland_floor" -- \
+    WAYLAND_DISPLAY="$sway" "$wayland_floor" && printf '\0')
+wl=${results[0]} wl_kb=${results[1]} wi=${results[2]} wi_kb=${results[3]} wf=${results[4]} wf_kb=${results[5]}
+bash tests/wayland/compositor.sh stop "$compositors/sway"
+
+# On mutter: with its D-Bus query, without a session bus (libdbus loaded, no answer to wait for),
+# and the floor's connection and round trips.
+mutter=$(start mutter WAYLAND_DISPLAY)
+bus=$(sed -n 's/^DBUS_SESSION_BUS_ADDRESS=//p' "$compositors/mutter/env")
+read -r -d '' -a results < <(build/bench/measure "$runs" \
     WAYLAND_DISPLAY="$mutter" DBUS_SESSION_BUS_ADDRESS="$bus" "$program" -- \
     WAYLAND_DISPLAY="$mutter" DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent "$program" -- \
     WAYLAND_DISPLAY="$mutter" "$wayland_floor" && printf '\0')
-wl=${results[0]} wl_kb=${results[1]} wi=${results[2]} wi_kb=${results[3]} wf=${results[4]} wf_kb=${results[5]}
-gn=${results[6]} gn_kb=${results[7]} gn_nobus=${results[8]} gf=${results[10]}
+gn=${results[0]} gn_kb=${results[1]} gn_nobus=${results[2]} gf=${results[4]}
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
 # Requests, read off xtrace; round trips, read off strace: libxcb sends what it holds with one
@@ -66,6 +73,7 @@ $(date -u +%Y-%m-%d), $(nproc) cores, $(uname -m); medians of $runs interleaved 
 | memory: monitor_listing / xrandr     | $(ratio "$ml_kb" "$xr_kb") (target ≤ 1.00) |
 | monitor_listing, 65 monitors         | ${ml65} µs |
 | time: 65 monitors / 1 monitor        | $(ratio "$ml65" "$ml") (target ≤ 1.15; floor: $(ratio "$fl65" "$fl")) |
+| no display: monitor_listing, floor   | ${ml0} µs, ${fl0} µs |
 | X traffic, monitor_listing           | $(trace "$ONE" 91 "$program") |
 | X traffic, monitor_listing, 65       | $(trace "$many" 92 "$program") |
 | X traffic, floor                     | $(trace "$ONE" 93 "$floor") |

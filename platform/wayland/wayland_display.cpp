@@ -2,6 +2,7 @@
 // version 4 or else by xdg-output; primary by KDE's output order or by mutter's DisplayConfig.
 #include "wayland_display.h"
 
+#include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 #include <wayland-client.h>
@@ -47,18 +48,25 @@ void OnOutputName(void* data, wl_output*, const char* name)
     SetName(&static_cast<Output*>(data)->name, name);
 }
 
+// The rectangle from the position and the current mode's size, whatever values a compositor sends.
+LONG Sum(int64_t a, int64_t b)
+{
+    const int64_t sum = a + b;
+    return LONG(sum > INT32_MAX ? INT32_MAX : sum < INT32_MIN ? INT32_MIN : sum);
+}
+
 void OnGeometry(void* data, wl_output*, int32_t x, int32_t y, int32_t, int32_t, int32_t, const char*, const char*,
                 int32_t)
 {
     RECT& rect = static_cast<Output*>(data)->info.rcMonitor;
-    rect = {x, y, x + rect.right - rect.left, y + rect.bottom - rect.top};
+    rect = {x, y, Sum(x, int64_t{rect.right} - rect.left), Sum(y, int64_t{rect.bottom} - rect.top)};
 }
 
 void OnMode(void* data, wl_output*, uint32_t flags, int32_t width, int32_t height, int32_t)
 {
     RECT& rect = static_cast<Output*>(data)->info.rcMonitor;
     if (flags & WL_OUTPUT_MODE_CURRENT) {
-        rect = {rect.left, rect.top, rect.left + width, rect.top + height};
+        rect = {rect.left, rect.top, Sum(rect.left, width), Sum(rect.top, height)};
     }
 }
 

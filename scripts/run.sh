@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs monitor_listing: on $DISPLAY, or else on a private Xvfb with three monitors.
+# Sets up, builds and runs monitor_listing: on the desktop, or else on a private Xvfb with three monitors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,6 +19,6 @@ XVFB_SCREEN=3840x1080x24 exec bash scripts/with-xvfb.sh bash -c '
     xrandr --setmonitor "*CENTRE" 1280/338x1080/285+1280+0 none
     xrandr --setmonitor RIGHT 1280/338x1080/285+2560+0 none
     xrandr --output screen --off --fb 3840x1080
-    echo "run: no DISPLAY set, so on a private Xvfb ($DISPLAY) with three monitors, CENTRE primary" >&2
+    echo "run: no WAYLAND_DISPLAY or DISPLAY set, so on a private Xvfb ($DISPLAY) with three monitors, CENTRE primary" >&2
     echo "run: monitor_listing lists them, then waits for Enter" >&2
     exec "$0"' "$program"

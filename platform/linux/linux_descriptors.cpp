@@ -52,4 +52,3 @@ void ReleaseStandardDescriptors(int held)
         }
     }
 }
-

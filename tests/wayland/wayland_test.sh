@@ -26,6 +26,14 @@ start() {
     set +a
 }
 
+# start_xvfb: a private X server beside the compositor; sets x11 to DISPLAY=... for it.
+start_xvfb() {
+    Xvfb -displayfd 3 -nolisten tcp 3>"$top/xvfb" >/dev/null 2>&1 </dev/null &
+    pids+=($!)
+    for _ in $(seq 200); do [ -s "$top/xvfb" ] && break; sleep 0.05; done
+    x11=DISPLAY=:$(cat "$top/xvfb")
+}
+
 # The outputs as wayland-info lists them: wl_output's own name (version 4) or else xdg-output's.
 listed_by_wayland_info() {
     wayland-info | awk '
@@ -68,12 +76,9 @@ sway)
     start sway
     compare "sway: names and order, no primary" ""
     # With an X display too, the report is the compositor's alone.
-    xvfb_ready=$top/xvfb
-    Xvfb -displayfd 3 -nolisten tcp 3>"$xvfb_ready" >/dev/null 2>&1 </dev/null &
-    pids+=($!)
-    for _ in $(seq 200); do [ -s "$xvfb_ready" ] && break; sleep 0.05; done
-    check "sway beside an X display" "$(expect "$(listed_by_wayland_info)" "")" "DISPLAY=:$(cat "$xvfb_ready")"
-    check "no WAYLAND_DISPLAY: the X display" "screen	false" -u WAYLAND_DISPLAY "DISPLAY=:$(cat "$xvfb_ready")"
+    start_xvfb
+    check "sway beside an X display" "$(expect "$(listed_by_wayland_info)" "")" "$x11"
+    check "no WAYLAND_DISPLAY: the X display" "screen	false" -u WAYLAND_DISPLAY "$x11"
     check "WAYLAND_DISPLAY as a name under XDG_RUNTIME_DIR" "$(expect "$(listed_by_wayland_info)" "")" \
         "WAYLAND_DISPLAY=${WAYLAND_DISPLAY##*/}"
     ;;
@@ -95,11 +100,7 @@ mutter)
     compare "mutter: no session bus, no primary" "" DBUS_SESSION_BUS_ADDRESS=unix:path=$top/none
     ;;
 failures)
-    xvfb_ready=$top/xvfb
-    Xvfb -displayfd 3 -nolisten tcp 3>"$xvfb_ready" >/dev/null 2>&1 </dev/null &
-    pids+=($!)
-    for _ in $(seq 200); do [ -s "$xvfb_ready" ] && break; sleep 0.05; done
-    x11=DISPLAY=:$(cat "$xvfb_ready")
+    start_xvfb
     start dead
     check "a dead socket: the X display" "screen	false" "$x11"
     start mute

@@ -1,15 +1,17 @@
-# Client code for the Wayland protocols beyond the core one, generated from the system's XML:
+# Client code for the Wayland protocols, generated from the system's XML: the core protocol's
+# interface descriptions (libwayland-client has them too, but it is loaded only at run time),
 # xdg-output (wayland-protocols) and KDE's output order (plasma-wayland-protocols).
+pkg_get_variable(wayland_core_dir wayland-client pkgdatadir)
 pkg_get_variable(wayland_protocols_dir wayland-protocols pkgdatadir)
 pkg_get_variable(wayland_scanner wayland-scanner wayland_scanner)
 find_package(PlasmaWaylandProtocols REQUIRED)
-if(NOT wayland_protocols_dir OR NOT wayland_scanner)
+if(NOT wayland_core_dir OR NOT wayland_protocols_dir OR NOT wayland_scanner)
     message(FATAL_ERROR "The Wayland backend needs Debian's wayland-protocols and libwayland-bin.")
 endif()
 
 set(wayland_protocol_dir ${CMAKE_CURRENT_BINARY_DIR}/wayland_protocols)
 set(wayland_protocol_sources)
-foreach(xml ${wayland_protocols_dir}/unstable/xdg-output/xdg-output-unstable-v1.xml
+foreach(xml ${wayland_core_dir}/wayland.xml ${wayland_protocols_dir}/unstable/xdg-output/xdg-output-unstable-v1.xml
             ${PLASMA_WAYLAND_PROTOCOLS_DIR}/kde-output-order-v1.xml)
     get_filename_component(name ${xml} NAME_WE)
     set(header ${wayland_protocol_dir}/${name}-client-protocol.h)

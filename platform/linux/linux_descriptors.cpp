@@ -5,50 +5,60 @@
 #include <sched.h>
 #include <unistd.h>
 
-// What the display libraries open in the worker's own table never takes a standard descriptor's
-// number in the program's, and what they write to descriptor 2 (libxcb writes a server's refusal
-// there) goes to /dev/null, even after the exchange is given up. Closing the worker's copies of 0
-// and 1 leaves room under a low descriptor limit.
-void OwnDescriptors()
+namespace {
+
+// Puts /dev/null, opened with `flags`, on `fd`; with no descriptor to spare, closes `fd`.
+void NullOn(int fd, int flags)
 {
-    if (unshare(CLONE_FILES) != 0) {
-        return;  // a sandbox that forbids it: HoldClosedStandardDescriptors still holds 0 to 2
+    const int null = open("/dev/null", flags | O_CLOEXEC);
+    if (null == fd) {
+        return;
     }
-    close(0);
-    close(1);
-    const int null = open("/dev/null", O_RDWR | O_CLOEXEC);
-    if (null != 2) {
-        dup2(null, 2);  // with no descriptor to copy, closes nothing and 2 stays as it was...
-        if (null < 0) {
-            close(2);  // ...so close it: a write there then fails quietly
-        } else {
-            close(null);
+    if (null < 0) {
+        close(fd);  // a write there then fails quietly
+        return;
+    }
+    dup2(null, fd);
+    close(null);
+}
+
+}  // namespace
+
+void HoldClosedStandardDescriptors()
+{
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) < 0) {
+            // The lower ones are open by now, so this takes the number `fd`.
+            open("/dev/null", (fd == 0 ? O_WRONLY : O_RDONLY) | O_CLOEXEC);
         }
     }
 }
 
-int HoldClosedStandardDescriptors()
+// In a table of its own, what the libraries open never takes a standard descriptor's number in
+// the program's, and what they write to descriptor 2 (libxcb writes a server's refusal there)
+// goes to /dev/null even after the exchange is given up. Closing the worker's copies of 0 and 1
+// leaves room under a low descriptor limit.
+int OwnDescriptors()
 {
-    int held = 0;
-    for (int fd = 0; fd <= 2; ++fd) {
-        if (fcntl(fd, F_GETFD) >= 0) {
-            continue;
-        }
-        const int opened = open("/dev/null", O_RDWR | O_CLOEXEC);
-        if (opened == fd) {
-            held |= 1 << fd;
-        } else if (opened >= 0) {
-            close(opened);
-        }
+    if (unshare(CLONE_FILES) == 0) {
+        close(0);
+        close(1);
+        NullOn(2, O_WRONLY);
+        return -1;
     }
-    return held;
+    // Container runtimes' default filters refuse unshare: the program's descriptor 2 is set
+    // aside while the libraries run, if there is a descriptor to spare for it.
+    const int saved = fcntl(2, F_DUPFD_CLOEXEC, 3);
+    if (saved >= 0) {
+        NullOn(2, O_WRONLY);
+    }
+    return saved;
 }
 
-void ReleaseStandardDescriptors(int held)
+void RestoreStandardError(int saved)
 {
-    for (int fd = 0; fd <= 2; ++fd) {
-        if (held & (1 << fd)) {
-            close(fd);
-        }
+    if (saved >= 0) {
+        dup2(saved, 2);
+        close(saved);
     }
 }

@@ -1,14 +1,17 @@
-// The descriptors of the worker and of the program, kept apart: closed standard descriptors of
-// the program stay closed while the report is written, and a library's words on descriptor 2
+// The descriptors of the worker and of the program, kept apart: a closed standard descriptor of
+// the program stays closed for the program's own use, and a library's words on descriptor 2
 // never reach standard error.
 #pragma once
 
-// On the worker: gives it a descriptor table of its own, with 2 on /dev/null and 0 and 1 closed.
-void OwnDescriptors();
+// Puts /dev/null on each closed standard descriptor for the rest of the run, so that no
+// descriptor a library opens takes its number. It is opened so that the program's own use fails
+// as on a closed descriptor (EBADF): 0 for writing only, 1 and 2 for reading only.
+void HoldClosedStandardDescriptors();
 
-// Holds each closed standard descriptor with /dev/null while the exchange runs, for a worker that
-// could not get a table of its own. Returns the descriptors it opened, as bits.
-int HoldClosedStandardDescriptors();
+// On the worker: a descriptor table of its own, with 2 on /dev/null and 0 and 1 closed. Where a
+// sandbox refuses that, descriptor 2 of the shared table goes to /dev/null instead, and the
+// result is a copy of the one it had, for RestoreStandardError; otherwise -1.
+int OwnDescriptors();
 
-// Closes the descriptors HoldClosedStandardDescriptors opened.
-void ReleaseStandardDescriptors(int held);
+// Puts back the descriptor 2 that OwnDescriptors set aside (-1: nothing to do).
+void RestoreStandardError(int saved);

@@ -6,10 +6,6 @@
 
 struct Exchange;
 
-// The backends are modules of their own (see linux_display.cpp); these are the program's calls
-// they make, under plain C names that the program exports to them.
-extern "C" {
-
 // Called by a backend on the worker as its stages complete. Each returns false once the exchange
 // has been given up: the backend then stops, and what it publishes after that is not reported.
 // A stage completed with nothing new to show.
@@ -19,11 +15,15 @@ bool ExchangePublish(Exchange* exchange, const MONITORINFOEXW* monitors, size_t 
 // One monitor's record, completed (its name come in, say).
 bool ExchangeUpdate(Exchange* exchange, size_t index, const MONITORINFOEXW& monitor);
 
-}  // extern "C"
+// Reads a display on the worker; returns false, having published nothing, when it reached none.
+typedef bool ExchangeBackend(Exchange* exchange);
 
-typedef void ExchangeBackend(Exchange* exchange);
+struct ExchangeResult {
+    MonitorList list;
+    bool reached;  // the backend reached its display, or was given up while trying
+};
 
 // Runs `backend` on a worker thread and returns what it published: all of it when it ends, or
 // what it had published when it has completed no stage for 5 s, or after 30 s in any case. The
-// worker has its own descriptor table, whose descriptor 2 is /dev/null, and takes no signals.
-MonitorList RunExchange(ExchangeBackend* backend);
+// worker's descriptor 2 is /dev/null, and it takes no signals.
+ExchangeResult RunExchange(ExchangeBackend* backend);

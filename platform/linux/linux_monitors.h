@@ -12,9 +12,8 @@ struct MonitorList {
 };
 
 // Sets the record's device name from `length` characters: the first 31 of them, each control
-// character written as '?', so that every monitor gives one line with one tab. Exported to the
-// backend modules.
-extern "C" void SetDeviceName(MONITORINFOEXW* info, const WCHAR* text, size_t length);
+// character written as '?', so that every monitor gives one line with one tab.
+void SetDeviceName(MONITORINFOEXW* info, const WCHAR* text, size_t length);
 
 // Calls `proc` for each record in order, until it returns FALSE. Each handle is valid for
 // GetMonitorInfoW during its own callback only.

@@ -1,15 +1,16 @@
 // The Wayland backend: outputs in the order the compositor announces them, named by wl_output
 // version 4 or else by xdg-output; primary by KDE's output order or by mutter's DisplayConfig.
+#include "wayland_calls.h"  // first: the protocol headers' requests go through its table
 #include "wayland_display.h"
 
+#include <stdarg.h>
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
-#include <wayland-client.h>
 
 #include "kde-output-order-v1-client-protocol.h"
+#include "linux_names.h"
 #include "mutter_primary.h"
-#include "wayland_names.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
 
 namespace {
@@ -22,6 +23,7 @@ struct Output {
     uint32_t version;
     zxdg_output_v1* xdg_output;
     char* name;  // malloc'd
+    bool removed;  // the compositor has withdrawn it
     MONITORINFOEXW info;
 };
 
@@ -100,7 +102,7 @@ void OnGlobal(void* data, wl_registry*, uint32_t global, const char* interface, 
         Output* grown = static_cast<Output*>(realloc(compositor->outputs, (compositor->count + 1) * sizeof(Output)));
         if (grown != nullptr) {
             compositor->outputs = grown;
-            grown[compositor->count++] = {global, nullptr, version < 4 ? version : 4, nullptr, nullptr, {}};
+            grown[compositor->count++] = {global, nullptr, version < 4 ? version : 4, nullptr, nullptr, false, {}};
         }
     } else if (strcmp(interface, zxdg_output_manager_v1_interface.name) == 0 && version >= 2) {
         compositor->xdg_manager_global = global;
@@ -111,6 +113,17 @@ void OnGlobal(void* data, wl_registry*, uint32_t global, const char* interface, 
     }
 }
 
+// An output withdrawn during the run is left out: it is no longer a monitor of the desktop.
+void OnGlobalRemove(void* data, wl_registry*, uint32_t global)
+{
+    Compositor* compositor = static_cast<Compositor*>(data);
+    for (size_t i = 0; i < compositor->count; ++i) {
+        if (compositor->outputs[i].global == global) {
+            compositor->outputs[i].removed = true;
+        }
+    }
+}
+
 const wl_output_listener kOutputListener = {OnGeometry, OnMode, [](void*, wl_output*) {},
                                             [](void*, wl_output*, int32_t) {}, OnOutputName,
                                             [](void*, wl_output*, const char*) {}};
@@ -118,7 +131,7 @@ const zxdg_output_v1_listener kXdgOutputListener = {
     [](void*, zxdg_output_v1*, int32_t, int32_t) {}, [](void*, zxdg_output_v1*, int32_t, int32_t) {},
     [](void*, zxdg_output_v1*) {}, OnXdgName, [](void*, zxdg_output_v1*, const char*) {}};
 const kde_output_order_v1_listener kOrderListener = {OnOrderOutput, OnOrderDone};
-const wl_registry_listener kRegistryListener = {OnGlobal, [](void*, wl_registry*, uint32_t) {}};
+const wl_registry_listener kRegistryListener = {OnGlobal, OnGlobalRemove};
 
 // The records as now known; `primary` names the primary output (null: none).
 bool Publish(Exchange* exchange, Compositor* compositor, const char* primary)
@@ -128,18 +141,23 @@ bool Publish(Exchange* exchange, Compositor* compositor, const char* primary)
         return false;
     }
     bool primary_seen = false;
+    size_t count = 0;
     for (size_t i = 0; i < compositor->count; ++i) {
         const Output& output = compositor->outputs[i];
-        records[i] = output.info;
-        records[i].cbSize = sizeof records[i];
-        records[i].rcWork = records[i].rcMonitor;
-        WaylandSetMonitorName(&records[i], output.name);
+        if (output.removed) {
+            continue;
+        }
+        MONITORINFOEXW& record = records[count++];
+        record = output.info;
+        record.cbSize = sizeof record;
+        record.rcWork = record.rcMonitor;
+        SetDeviceNameFromUtf8(&record, output.name, output.name != nullptr ? strlen(output.name) : 0);
         if (primary != nullptr && output.name != nullptr && strcmp(primary, output.name) == 0 && !primary_seen) {
-            records[i].dwFlags = MONITORINFOF_PRIMARY;
+            record.dwFlags = MONITORINFOF_PRIMARY;
             primary_seen = true;
         }
     }
-    const bool go_on = ExchangePublish(exchange, records, compositor->count);
+    const bool go_on = ExchangePublish(exchange, records, count);
     free(records);
     return go_on;
 }
@@ -205,6 +223,10 @@ void Query(wl_display* display, Compositor* compositor, Exchange* exchange)
     wl_registry_destroy(registry);
 }
 
+// libwayland's complaints (a relative WAYLAND_DISPLAY without XDG_RUNTIME_DIR, say) are for a
+// human; the report has no place for them.
+void Quiet(const char*, va_list) {}
+
 }  // namespace
 
 bool WaylandExchange(Exchange* exchange)
@@ -213,6 +235,7 @@ bool WaylandExchange(Exchange* exchange)
     if (name == nullptr || name[0] == '\0') {
         return false;
     }
+    wl_log_set_handler_client(Quiet);
     wl_display* display = wl_display_connect(nullptr);
     if (display == nullptr) {
         return false;

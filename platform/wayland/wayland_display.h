@@ -4,7 +4,7 @@
 
 #include "linux_exchange.h"
 
-// Connects to the compositor that WAYLAND_DISPLAY names and publishes its outputs. Returns false,
-// having published nothing, when WAYLAND_DISPLAY is unset or no compositor could be reached.
-// The entry of the Wayland module.
-extern "C" bool WaylandExchange(Exchange* exchange);
+// Connects to the compositor that WAYLAND_DISPLAY names and publishes its outputs; the calls are
+// those of LoadWaylandClient. Returns false, having published nothing, when WAYLAND_DISPLAY is
+// unset or no compositor could be reached.
+bool WaylandExchange(Exchange* exchange);

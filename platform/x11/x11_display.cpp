@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "x11_calls.h"
 #include "x11_replies.h"
 
 namespace {

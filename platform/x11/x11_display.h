@@ -4,6 +4,6 @@
 
 #include "linux_exchange.h"
 
-// Connects as libxcb does and publishes the monitors, then their names, stage by stage. The
-// entry of the X11 module; returns true.
-extern "C" bool X11Exchange(Exchange* exchange);
+// Connects as libxcb does and publishes the monitors, then their names, stage by stage; the
+// calls are those of LoadX11Client. Returns true: a display that cannot be reached lists nothing.
+bool X11Exchange(Exchange* exchange);

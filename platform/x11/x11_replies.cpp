@@ -1,6 +1,8 @@
 // Monitor records from RandR replies, checked against the bytes the server really sent.
 #include "x11_replies.h"
 
+#include "linux_names.h"
+
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
@@ -57,20 +59,17 @@ bool X11ReadMonitors(const xcb_randr_get_monitors_reply_t* reply, size_t size, X
 
 void X11SetMonitorName(MONITORINFOEXW* monitor, const xcb_get_atom_name_reply_t* reply, size_t size)
 {
-    // Atom names are Latin-1, one byte a character.
-    WCHAR name[CCHDEVICENAME];
+    // Atom names are bytes; xrandr --setmonitor stores a name as typed, so UTF-8 in practice.
     size_t length = 0;
+    const char* text = nullptr;
     if (reply != nullptr && size >= sizeof *reply) {
         length = reply->name_len;
         if (length > size - sizeof *reply) {
             length = size - sizeof *reply;
         }
-        const uint8_t* text = reinterpret_cast<const uint8_t*>(reply + 1);
-        for (size_t i = 0; i < length && i < CCHDEVICENAME; ++i) {
-            name[i] = text[i];
-        }
+        text = reinterpret_cast<const char*>(reply + 1);
     }
-    SetDeviceName(monitor, name, length < CCHDEVICENAME ? length : CCHDEVICENAME);
+    SetDeviceNameFromUtf8(monitor, text, length);
 }
 
 void X11FreeMonitors(X11Monitors* monitors)

@@ -8,7 +8,7 @@
 #include <string.h>
 
 #include "mutter_primary.h"
-#include "wayland_names.h"
+#include "linux_names.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ void CheckName(const uint8_t* data, size_t size)
     text[size] = '\0';
     MONITORINFOEXW info;
     memset(&info, 0x55, sizeof info);
-    WaylandSetMonitorName(&info, text);
+    SetDeviceNameFromUtf8(&info, text, strlen(text));
     size_t length = 0;
     while (length < CCHDEVICENAME && info.szDevice[length] != 0) {
         const WCHAR c = info.szDevice[length++];

@@ -40,8 +40,13 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 # Left to the umask by CPack, the package's directories are set to 0755 by this script.
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_SOURCE_DIR}/cmake/debian_directories.cmake)
-# The dependencies are read from the program by dpkg-shlibdeps (from dpkg-dev).
+# The C library is read from the program by dpkg-shlibdeps (from dpkg-dev). The display client
+# libraries are loaded at run time, so the program does not name them: they are listed here, at
+# the versions that first have every call it makes (RandR's GetMonitors, wl_proxy_marshal_flags).
+# libdbus serves only GNOME's primary.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libwayland-client0 (>= 1.20.0), libxcb-randr0 (>= 1.12), libxcb1")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libdbus-1-3")
 # md5sums and the other control files 0644, as Debian's own tools write them.
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The program beside `xrandr --listactivemonitors` on the same real Xvfb, over connection set-ups:
 # wherever xrandr lists monitors, the program lists the same ones, in order, with the same primary.
-# Usage: xrandr_differential_test.sh PROGRAM forms|authority|descriptors|slow
+# Usage: xrandr_differential_test.sh PROGRAM forms|authority|descriptors|slow|placement NO_UNSHARE
+# (NO_UNSHARE: a launcher whose seccomp filter refuses unshare, as containers' profiles do)
 set -euo pipefail
-program=$1 group=$2
+program=$1 group=$2 no_unshare=$3
 # Descriptors inherited from the test runner would count against the limits tried below.
 for fd in /proc/$$/fd/*; do
     fd=${fd##*/}
@@ -39,14 +40,15 @@ listed_by_xrandr() {
 }
 
 # check CASE EXPECTED [NAME=VALUE...] [-- WRAPPER...]: runs the program with that environment
-# (through WRAPPER, a command that ends by running its arguments) and compares.
+# (through WRAPPER, a command that ends by running its arguments) and compares; standard error
+# must be $want_err (empty unless set) and the status $want_status (0 unless set).
 check() {
     local case=$1 expected=$2 env=() actual status
     shift 2
     while (($#)) && [ "$1" != -- ]; do env+=("$1"); shift; done
     (($#)) && shift
     actual=$(env "${env[@]}" timeout 60 "$@" "$program" </dev/null 2>"$work/err") && status=0 || status=$?
-    if [ "$actual" != "$expected" ] || [ -s "$work/err" ] || [ "$status" != 0 ]; then
+    if [ "$actual" != "$expected" ] || [ "$(cat "$work/err")" != "${want_err:-}" ] || [ "$status" != "${want_status:-0}" ]; then
         echo "FAIL $case: status $status, stderr '$(cat "$work/err")'"
         diff <(echo "$expected") <(echo "$actual") | sed 's/^/    /' || true
         failures=$((failures + 1))
@@ -96,6 +98,24 @@ forms)
     xvfb tcp_only ":$n" -listen tcp -nolisten unix -nolisten local
     monitors ":$tcp_only"
     compare "a server on TCP only, DISPLAY=:N" "DISPLAY=:$tcp_only"
+
+    # Names as typed, UTF-8, written as xrandr writes them whatever the locale; beyond that, the
+    # first 31 characters, and U+FFFD for a byte that starts no character.
+    xvfb names
+    xvfb odd
+    for name in Écran-gauche モニター ©Left "*Primär"; do
+        DISPLAY=:$names xrandr --setmonitor "$name" 100/10x100/10+0+0 none
+    done
+    long=ÀÁÂÃÄÅÆÇÈÉÊËÌÍÎÏÐÑÒÓÔÕÖØÙÚÛÜÝÞßàáâ  # 34 characters
+    DISPLAY=:$odd xrandr --setmonitor "$long" 100/10x100/10+0+0 none
+    DISPLAY=:$odd xrandr --setmonitor $'bad\xff\xc3name' 100/10x100/10+0+0 none
+    odd_expected=$(printf '%s\tfalse\nbad\xef\xbf\xbd\xef\xbf\xbdname\tfalse\nscreen\tfalse' "${long%àáâ}")
+    for lang in "-u LANG" LANG=C LANG=C.UTF-8; do
+        # shellcheck disable=SC2086
+        compare "UTF-8 names, $lang" -u LC_ALL -u LC_CTYPE $lang "DISPLAY=:$names"
+        # shellcheck disable=SC2086
+        check "a long name and invalid bytes, $lang" "$odd_expected" -u LC_ALL -u LC_CTYPE $lang "DISPLAY=:$odd"
+    done
     ;;
 authority)
     host=$(hex "$(hostname)")
@@ -115,6 +135,8 @@ authority)
     done
     check "wrong cookie" "" "DISPLAY=:$auth" "XAUTHORITY=$work/wrong"
     check "no authority file" "" "DISPLAY=:$auth" "XAUTHORITY=$work/none"
+    # libxcb writes the server's refusal to descriptor 2 itself.
+    check "no authority file, unshare refused" "" "DISPLAY=:$auth" "XAUTHORITY=$work/none" -- "$no_unshare"
     ;;
 descriptors)
     xvfb plain
@@ -131,15 +153,46 @@ descriptors)
             compare "ulimit -n $limit, :$display" "$@" -- bash -c "ulimit -n $limit; exec \"\$0\""
             compare "ulimit -n $limit, standard error closed, :$display" "$@" -- bash -c "ulimit -n $limit; exec \"\$0\" 2>&-"
         done
-        # A closed standard output still fails the report, whatever the layer opened meanwhile.
-        out=$(DISPLAY=:$display XAUTHORITY=$work/host bash -c 'exec "$0" >&-' "$program" </dev/null 2>&1) && status=0 || status=$?
-        if [ "$status" = 1 ] && [ "$out" = "monitor_listing: cannot write the report: Bad file descriptor" ]; then
-            echo "ok   standard output closed, :$display: status 1 and one line"
-        else
-            echo "FAIL standard output closed, :$display: status $status, '$out'"
-            failures=$((failures + 1))
-        fi
+        for wrapper in "" "$no_unshare"; do
+            refused=${wrapper:+, unshare refused}
+            compare "standard input and error closed$refused, :$display" "$@" -- $wrapper bash -c 'exec "$0" <&- 2>&-'
+            # A closed standard output still fails the report, whatever the layer opened meanwhile.
+            want_status=1 want_err="monitor_listing: cannot write the report: Bad file descriptor" \
+                check "standard output closed$refused, :$display" "" "$@" -- $wrapper bash -c 'exec "$0" >&-'
+        done
     done
+    # A server given up once the monitors are read: the report, written while the worker still
+    # holds its socket, must not go there.
+    start_server stall bash -c 'exec python3 "$0" --monitor 41:primary --stall-after=monitors >&3' \
+        "$here/stand_in_x_server.py"
+    for wrapper in "" "$no_unshare"; do
+        want_status=1 want_err="monitor_listing: cannot write the report: Bad file descriptor" \
+            check "standard output closed, a server given up${wrapper:+, unshare refused}" "" "DISPLAY=:$stall" \
+            -- $wrapper bash -c 'exec "$0" >&-'
+    done
+    ;;
+placement)
+    xvfb plain
+    monitors ":$plain"
+    expected=$(DISPLAY=:$plain bash -c "$(declare -f listed_by_xrandr); listed_by_xrandr")
+    # The one file, wherever it is put and however it is reached.
+    mkdir "$work/alone" "$work/other"
+    cp "$program" "$work/alone/"
+    ln "$work/alone/${program##*/}" "$work/other/hard_link"
+    ln -s "$work/alone/${program##*/}" "$work/other/symbolic_link"
+    for copy in "alone/${program##*/}" other/hard_link other/symbolic_link; do
+        program=$work/$copy check "copied: $copy" "$expected" "DISPLAY=:$plain"
+    done
+    compare "/proc hidden" "DISPLAY=:$plain" -- unshare -m sh -c 'mount -t tmpfs none /proc && exec "$0"'
+    # A client library that will not load is named on standard error, and the run fails.
+    for library in libxcb.so.1 libxcb-randr.so.0; do
+        path=$(ldconfig -p | awk -v name="$library" '$1 == name && /x86-64/ && !found++ { print $NF }')
+        want_status=1 want_err="monitor_listing: cannot load $library: file too short" check "$library hidden" "" \
+            "DISPLAY=:$plain" -- unshare -m sh -c "mount --bind /dev/null $path && exec \"\$0\""
+    done
+    # A relative WAYLAND_DISPLAY that libwayland cannot resolve leaves the X display, quietly.
+    compare "relative WAYLAND_DISPLAY, no XDG_RUNTIME_DIR, unshare refused" -u XDG_RUNTIME_DIR \
+        "DISPLAY=:$plain" WAYLAND_DISPLAY=wayland-0 -- "$no_unshare"
     ;;
 slow)
     xvfb plain
@@ -176,7 +229,7 @@ os.execv(sys.argv[1], sys.argv[1:])')
         { echo "FAIL mute server: not given up within 7 s"; failures=$((failures + 1)); }
     ;;
 *)
-    echo "usage: $0 PROGRAM forms|authority|descriptors|slow" >&2
+    echo "usage: $0 PROGRAM forms|authority|descriptors|slow|placement NO_UNSHARE" >&2
     exit 2
     ;;
 esac

@@ -44,12 +44,13 @@ listed_by_wayland_info() {
         END { for (i = 1; i <= n; i++) print (order[i] in own) ? own[order[i]] : xdg[order[i]] }'
 }
 
-# check CASE EXPECTED [NAME=VALUE...]: the program's report, quiet and with status 0.
+# check CASE EXPECTED [NAME=VALUE...]: the program's report, with $want_err on standard error
+# (empty unless set) and status $want_status (0 unless set).
 check() {
     local case=$1 expected=$2 actual status
     shift 2
     actual=$(env "$@" timeout 30 "$program" </dev/null 2>"$top/err") && status=0 || status=$?
-    if [ "$actual" = "$expected" ] && ! [ -s "$top/err" ] && [ "$status" = 0 ]; then
+    if [ "$actual" = "$expected" ] && [ "$(cat "$top/err")" = "${want_err:-}" ] && [ "$status" = "${want_status:-0}" ]; then
         echo "ok   $case"
     else
         echo "FAIL $case: status $status, stderr '$(cat "$top/err")'"
@@ -81,6 +82,12 @@ sway)
     check "no WAYLAND_DISPLAY: the X display" "screen	false" -u WAYLAND_DISPLAY "$x11"
     check "WAYLAND_DISPLAY as a name under XDG_RUNTIME_DIR" "$(expect "$(listed_by_wayland_info)" "")" \
         "WAYLAND_DISPLAY=${WAYLAND_DISPLAY##*/}"
+    # libwayland-client hidden (in a mount namespace of the run's own): an error, never X's view.
+    library=$(ldconfig -p | awk '$1 == "libwayland-client.so.0" && /x86-64/ && !found++ { print $NF }')
+    printf '#!/bin/sh\nexec unshare -m sh -c "mount --bind /dev/null %s && exec %s"\n' "$library" "$program" >"$top/hidden"
+    chmod +x "$top/hidden"
+    program=$top/hidden want_status=1 want_err="monitor_listing: cannot load libwayland-client.so.0: file too short" \
+        check "libwayland-client hidden beside an X display" "" "$x11"
     ;;
 weston)
     start weston

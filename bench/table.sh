@@ -12,6 +12,19 @@ program=build/linux/bin/monitor_listing
 floor=build/bench/floor
 wayland_floor=build/bench/wayland_floor
 
+# verify WHERE EXPECTED NAME=VALUE...: a run that does not report what it should is not timed.
+verify() {
+    local where=$1 expected=$2 actual
+    shift 2
+    actual=$(env "$@" "$program" </dev/null 2>&1) ||
+        { echo "bench: on $where the program failed: $actual" >&2; exit 1; }
+    [ "$actual" = "$expected" ] ||
+        { printf 'bench: on %s the program reports\n%s\ninstead of\n%s\n' "$where" "$actual" "$expected" >&2; exit 1; }
+}
+verify "the 1-monitor server" "screen	false" WAYLAND_DISPLAY= DISPLAY="$ONE"
+verify "the 65-monitor server" "$(printf 'M%s\tfalse\n' $(seq 64); printf 'screen\tfalse')" WAYLAND_DISPLAY= DISPLAY="$many"
+verify "no display" "" WAYLAND_DISPLAY= DISPLAY=
+
 # An empty WAYLAND_DISPLAY keeps the X11 runs on X11 inside a Wayland session too.
 read -r -d '' -a results < <(build/bench/measure "$runs" \
     WAYLAND_DISPLAY= DISPLAY="$ONE" "$program" -- DISPLAY="$ONE" xrandr --listmonitors -- \
@@ -29,6 +42,7 @@ start() { COMPOSITOR_OWNER=$$ bash tests/wayland/compositor.sh start "$1" "$comp
 
 # Wayland: on sway against wayland-info and the floor.
 sway=$(start sway WAYLAND_DISPLAY)
+verify sway "$(printf 'HEADLESS-%s\tfalse\n' 1 2; printf 'HEADLESS-3\tfalse')" WAYLAND_DISPLAY="$sway"
 read -r -d '' -a results < <(build/bench/measure "$runs" \
     WAYLAND_DISPLAY="$sway" "$program" -- WAYLAND_DISPLAY="$sway" wayland-info -- \
     WAYLAND_DISPLAY="$sway" "$wayland_floor" && printf '\0')
@@ -39,6 +53,7 @@ bash tests/wayland/compositor.sh stop "$compositors/sway"
 # and the floor's connection and round trips.
 mutter=$(start mutter WAYLAND_DISPLAY)
 bus=$(sed -n 's/^DBUS_SESSION_BUS_ADDRESS=//p' "$compositors/mutter/env")
+verify mutter "$(printf 'Meta-0\ttrue\nMeta-1\tfalse\nMeta-2\tfalse')" WAYLAND_DISPLAY="$mutter" DBUS_SESSION_BUS_ADDRESS="$bus"
 read -r -d '' -a results < <(build/bench/measure "$runs" \
     WAYLAND_DISPLAY="$mutter" DBUS_SESSION_BUS_ADDRESS="$bus" "$program" -- \
     WAYLAND_DISPLAY="$mutter" DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent "$program" -- \

@@ -14,6 +14,7 @@ import socket
 import struct
 import sys
 import threading
+import time
 
 # Where a connection can be cut, in order: "connect" once the client's set-up request is read, the
 # others at the answers a client waits for ("name": the answer to its first GetAtomName).
@@ -53,6 +54,8 @@ def parse_arguments():
     parser.add_argument("--monitor", action="append", type=Monitor, default=[],
                         help="a monitor, in order: its name in hex, ':primary' to mark it, "
                              "'!' for a name atom the server cannot name; repeatable")
+    parser.add_argument("--name-delay", type=float, default=0, metavar="SECONDS",
+                        help="wait this long before each GetAtomName answer")
     parser.add_argument("--randr", default="1.5", help="the RandR version, or 'none' for no RandR")
     parser.add_argument("--refuse", metavar="REASON", help="refuse every connection with this reason")
     parser.add_argument("--authenticate", metavar="REASON",
@@ -199,6 +202,7 @@ class Connection:
             return "extension", reply(sequence, fields)
         if major == X_GET_ATOM_NAME:
             (atom,) = struct.unpack_from("<I", body, 0)
+            time.sleep(self.options.name_delay)
             self.names_answered += 1
             stage = "name" if self.names_answered == 1 else None
             name = self.atoms.get(atom)

@@ -220,6 +220,18 @@ os.execv(sys.argv[1], sys.argv[1:])')
         fi
         wait $!
     done
+    # A server that names one monitor a second, for 40 monitors, makes progress all along: the
+    # run still ends at 30 s, with the names read by then.
+    start_server trickle bash -c 'exec python3 "$0" --name-delay=1 $(printf -- "--monitor 4d%02x " $(seq 40)) >&3' \
+        "$here/stand_in_x_server.py"
+    SECONDS=0
+    lines=$(DISPLAY=:$trickle "$program" </dev/null)
+    if ((SECONDS <= 32)) && [ "$(grep -c . <<<"$lines")" = 40 ] && [ "$(tail -n 1 <<<"$lines")" = $'\tfalse' ]; then
+        echo "ok   a server naming a monitor a second: given up after $SECONDS s"
+    else
+        echo "FAIL a server naming a monitor a second: $SECONDS s, $(grep -c $'^\t' <<<"$lines") of 40 unnamed"
+        failures=$((failures + 1))
+    fi
     # A server that accepts and never answers is given up after 5 s; the bound here leaves room
     # for the wrapper's start and a sanitized build (the stand-in tests time the program alone).
     start_server mute bash -c 'exec python3 "$0" --silent >&3' "$here/stand_in_x_server.py"

@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # The program on real headless compositors: the outputs that wayland-info sees, in its order and
-# with its names, and `true` exactly where the compositor itself names a primary.
-# Usage: wayland_test.sh PROGRAM sway|weston|kwin|mutter|failures
+# with its names, and `true` exactly where the compositor itself names a primary; and on a stand-in
+# compositor, what real ones never send.
+# Usage: wayland_test.sh PROGRAM sway|weston|kwin|mutter|failures|stand_in [STAND_IN_COMPOSITOR]
 set -euo pipefail
-program=$1 group=$2
+program=$1 group=$2 stand_in=${3:-}
 here=$(cd "$(dirname "$0")" && pwd)
 top=$(mktemp -d)
 chmod 755 "$top"  # sway runs as nobody, under this folder
-dirs=() pids=()
+dirs=() pids=() stand_in_pid=
 cleanup() {
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+    for p in "${pids[@]}" $stand_in_pid; do kill "$p" 2>/dev/null || true; done
     wait 2>/dev/null || true
     for d in "${dirs[@]}"; do bash "$here/compositor.sh" stop "$d" || true; done
     rm -rf "$top"
@@ -72,6 +73,20 @@ compare() {
     check "$1" "$(expect "$names" "$2")" "${@:3}"
 }
 
+# on_stand_in CASE EXPECTED ARG...: the program on a stand-in compositor started with ARGs.
+on_stand_in() {
+    local case=$1 expected=$2
+    shift 2
+    XDG_RUNTIME_DIR=$top "$stand_in" "$@" >"$top/stand_in" </dev/null &
+    stand_in_pid=$!
+    for _ in $(seq 100); do [ -s "$top/stand_in" ] && break; sleep 0.05; done
+    check "$case" "$expected" "WAYLAND_DISPLAY=$(cat "$top/stand_in")"
+    kill "$stand_in_pid" 2>/dev/null || true
+    wait "$stand_in_pid" || { echo "FAIL $case: stand-in status $?"; failures=$((failures + 1)); }
+    stand_in_pid=
+    rm "$top/stand_in"
+}
+
 case $group in
 sway)
     start sway
@@ -123,8 +138,28 @@ failures)
     ((SECONDS <= 3)) || { echo "FAIL killed: $SECONDS s"; failures=$((failures + 1)); }
     wait $!
     ;;
+stand_in)
+    # Expected names are UTF-8 (\xef\xbf\xbd: U+FFFD).
+    on_stand_in "wl_output's v4 name over xdg-output's; xdg-output's below v4" \
+        "$(expect $'HDMI-A-1\nDP-2' "")" --output v4:HDMI-A-1 --xdg DP-1 --output v3 --xdg DP-2
+    on_stand_in "C0 and C1 controls as ?" "$(expect 'A?B?C?D?E?F?G?H' "")" \
+        --output $'v4:A\x01B\tC\nD\x1fE\x7fF\xc2\x80G\xc2\x9fH'
+    on_stand_in "invalid UTF-8 as U+FFFD, characters kept" \
+        "$(expect $'A\xef\xbf\xbdB\xc3\xa9C\xef\xbf\xbd\xef\xbf\xbdD\xc2\xa0E\xf0\x9f\x96\xa5' "")" \
+        --output $'v4:A\xe9B\xc3\xa9C\xc0\xafD\xc2\xa0E\xf0\x9f\x96\xa5'
+    # Two-byte characters at the cut, written as ?, so that only characters count.
+    on_stand_in "the first 31 characters" "$(expect 'ABCDEFGHIJKLMNOPQRSTUVWXYZ012??' "")" \
+        --output $'v4:ABCDEFGHIJKLMNOPQRSTUVWXYZ012\xc2\x85\xc2\x85-and-more'
+    on_stand_in "a dozen outputs: X-10 first in KDE's order, the only primary" \
+        "$(expect "$(printf 'X-%s\n' {1..12})" X-10)" $(printf -- '--output v4:X-%s ' {1..12}) \
+        --order X-10,X-1,X-11,X-12,X-2,X-3,X-4,X-5,X-6,X-7,X-8,X-9
+    on_stand_in "an output withdrawn after the registry round trip, before the bind: left out" \
+        "$(expect $'A-1\nA-3' "")" --output v4:A-1 --output v4:A-2 --output v4:A-3 --withdraw-after-registry 2
+    on_stand_in "an output withdrawn after the bind: left out" "$(expect $'B-1\nB-3' "")" \
+        --output v3 --xdg B-1 --output v3 --xdg B-2 --output v3 --xdg B-3 --withdraw-after-bind 2
+    ;;
 *)
-    echo "usage: $0 PROGRAM sway|weston|kwin|mutter|failures" >&2
+    echo "usage: $0 PROGRAM sway|weston|kwin|mutter|failures|stand_in [STAND_IN_COMPOSITOR]" >&2
     exit 2
     ;;
 esac

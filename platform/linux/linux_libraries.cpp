@@ -31,7 +31,9 @@ void LibraryFailed(const char* soname, const char* reason)
     // soname already names the library.
     const char* rest = reason != nullptr ? strstr(reason, ": ") : nullptr;
     fprintf(stderr, "monitor_listing: cannot load %s: %s\n", soname,
-            rest != nullptr ? rest + 2 : reason != nullptr ? reason : "unknown error");
+            rest != nullptr     ? rest + 2
+            : reason != nullptr ? reason
+                                : "unknown error");
     atexit(EndWithFailure);
 }
 

@@ -13,8 +13,11 @@ const WCHAR kReplacement = 0xFFFD;
 size_t Decode(const uint8_t* text, const uint8_t* end, WCHAR* c)
 {
     const uint8_t lead = text[0];
-    const size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3
-                          : lead >= 0xF0 && lead < 0xF5 ? 4 : 0;
+    const size_t length = lead < 0x80                   ? 1
+                          : lead >= 0xC2 && lead < 0xE0 ? 2
+                          : lead >= 0xE0 && lead < 0xF0 ? 3
+                          : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                        : 0;
     if (length == 0 || size_t(end - text) < length) {
         *c = kReplacement;
         return 1;

@@ -11,7 +11,7 @@ bool LoadWaylandClient()
 {
     const char* const name = "libwayland-client.so.0";
     void* const library = OpenLibrary(name);
-#define WAYLAND_LOAD(call) LoadCall(library, name, #call, &wayland_client.call) &&
+#define WAYLAND_LOAD(call) LoadCall(library, name, #call, &wayland_client.call)&&
     return library != nullptr && WAYLAND_CLIENT_CALLS(WAYLAND_LOAD) true;
 #undef WAYLAND_LOAD
 }

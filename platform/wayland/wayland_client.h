@@ -4,10 +4,17 @@
 
 #include <wayland-client-core.h>
 
-#define WAYLAND_CLIENT_CALLS(CALL)                                                                     \
-    CALL(wl_display_connect) CALL(wl_display_disconnect) CALL(wl_display_roundtrip)                    \
-    CALL(wl_log_set_handler_client) CALL(wl_proxy_add_listener) CALL(wl_proxy_destroy)                  \
-    CALL(wl_proxy_get_version) CALL(wl_proxy_marshal_flags)
+// clang-format off
+#define WAYLAND_CLIENT_CALLS(CALL)     \
+    CALL(wl_display_connect)           \
+    CALL(wl_display_disconnect)        \
+    CALL(wl_display_roundtrip)         \
+    CALL(wl_log_set_handler_client)    \
+    CALL(wl_proxy_add_listener)        \
+    CALL(wl_proxy_destroy)             \
+    CALL(wl_proxy_get_version)         \
+    CALL(wl_proxy_marshal_flags)
+// clang-format on
 
 struct WaylandClient {
 #define WAYLAND_MEMBER(name) decltype(&::name) name;

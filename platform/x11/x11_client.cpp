@@ -14,8 +14,8 @@ bool LoadX11Client()
     if (randr == nullptr) {
         return false;
     }
-#define X11_LOAD_XCB(name) LoadCall(xcb, xcb_name, #name, &x11_client.name) &&
-#define X11_LOAD_RANDR(name) LoadCall(randr, randr_name, #name, &x11_client.name) &&
+#define X11_LOAD_XCB(name) LoadCall(xcb, xcb_name, #name, &x11_client.name)&&
+#define X11_LOAD_RANDR(name) LoadCall(randr, randr_name, #name, &x11_client.name)&&
     return X11_XCB_CALLS(X11_LOAD_XCB) X11_RANDR_CALLS(X11_LOAD_RANDR) true;
 #undef X11_LOAD_XCB
 #undef X11_LOAD_RANDR

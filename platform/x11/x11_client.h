@@ -5,13 +5,24 @@
 #include <xcb/randr.h>
 #include <xcb/xcb.h>
 
-#define X11_XCB_CALLS(CALL)                                                                             \
-    CALL(xcb_connect) CALL(xcb_connection_has_error) CALL(xcb_disconnect) CALL(xcb_get_setup)            \
-    CALL(xcb_setup_roots_iterator) CALL(xcb_screen_next) CALL(xcb_get_extension_data) CALL(xcb_get_atom_name) \
+// clang-format off
+#define X11_XCB_CALLS(CALL)            \
+    CALL(xcb_connect)                  \
+    CALL(xcb_connection_has_error)     \
+    CALL(xcb_disconnect)               \
+    CALL(xcb_get_setup)                \
+    CALL(xcb_setup_roots_iterator)     \
+    CALL(xcb_screen_next)              \
+    CALL(xcb_get_extension_data)       \
+    CALL(xcb_get_atom_name)            \
     CALL(xcb_get_atom_name_reply)
-#define X11_RANDR_CALLS(CALL)                                                                  \
-    CALL(xcb_randr_id) CALL(xcb_randr_query_version) CALL(xcb_randr_query_version_reply) \
-    CALL(xcb_randr_get_monitors) CALL(xcb_randr_get_monitors_reply)
+#define X11_RANDR_CALLS(CALL)          \
+    CALL(xcb_randr_id)                 \
+    CALL(xcb_randr_query_version)      \
+    CALL(xcb_randr_query_version_reply) \
+    CALL(xcb_randr_get_monitors)       \
+    CALL(xcb_randr_get_monitors_reply)
+// clang-format on
 
 struct X11Client {
 #define X11_MEMBER(name) decltype(&::name) name;

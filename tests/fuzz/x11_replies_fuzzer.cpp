@@ -62,7 +62,7 @@ BOOL CALLBACK Check(HMONITOR monitor, HDC, LPRECT rect, LPARAM data)
     size_t length = 0;
     while (length < CCHDEVICENAME && info.szDevice[length] != 0) {
         const WCHAR c = info.szDevice[length++];
-        Require(c >= 0x20 && c != 0x7F && c <= 0xFF);
+        Require(c >= 0x20 && !(c >= 0x7F && c < 0xA0) && c <= 0x10FFFF && !(c >= 0xD800 && c < 0xE000));
     }
     Require(length < CCHDEVICENAME);
     seen.primaries += (info.dwFlags & MONITORINFOF_PRIMARY) != 0;

@@ -19,13 +19,24 @@ bool IsSet(const char* variable)
     return value != nullptr && value[0] != '\0';
 }
 
+// The names are written as the display gives them, in UTF-8, whatever the locale says. An ASCII
+// report is the same in every locale, so the locale is loaded only for a name beyond ASCII.
+void WriteInUtf8(const MonitorList& list)
+{
+    for (size_t i = 0; i < list.count; ++i) {
+        for (const WCHAR* c = list.monitors[i].szDevice; *c != 0; ++c) {
+            if (*c > 0x7F) {
+                setlocale(LC_CTYPE, "C.UTF-8");
+                return;
+            }
+        }
+    }
+}
+
 }  // namespace
 
 BOOL EnumDisplayMonitors(HDC, LPCRECT, MONITORENUMPROC lpfnEnum, LPARAM dwData)
 {
-    // The names are written as the display gives them, in UTF-8, whatever the locale says.
-    setlocale(LC_CTYPE, "C.UTF-8");
-
     // Wayland's own view where a compositor can be reached; X11's otherwise, never a mix of
     // both. A library that will not load is an error, never a reason to read the other display.
     ExchangeResult result = {};
@@ -41,6 +52,7 @@ BOOL EnumDisplayMonitors(HDC, LPCRECT, MONITORENUMPROC lpfnEnum, LPARAM dwData)
         }
         result = RunExchange(X11Exchange);
     }
+    WriteInUtf8(result.list);
     ReportMonitors(&result.list, lpfnEnum, dwData);
     free(result.list.monitors);
     return result.reached ? TRUE : FALSE;

@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# A mutation run: each small fault below is put into a copy of the committed tree, built and
+# tested preset by preset until a test fails (killed) or every preset passes (survived); then
+# the next. Not part of CI: it takes about half an hour. Prints a table and the kill rate.
+# Usage: tests/mutation_run.sh [NAME...]   (PRESETS: "linux linux-sanitize linux-fuzz windows-x86")
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+presets=${PRESETS:-linux linux-sanitize linux-fuzz windows-x86}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# NAME FILE :: TEXT => REPLACEMENT, with \n for a line end; TEXT must occur in FILE.
+mutants=$(
+    cat <<'TABLE'
+overlong-accepted platform/linux/linux_names.cpp :: value < least[length] ||  =>
+latin1-invalid-byte platform/linux/linux_names.cpp ::     if (length == 0 || size_t(end - text) < length) {\n        *c = kReplacement; =>     if (length == 0 || size_t(end - text) < length) {\n        *c = lead;
+cut-off-read platform/linux/linux_names.cpp :: length == 0 || size_t(end - text) < length => length == 0
+thirty-characters platform/linux/linux_names.cpp :: count < CCHDEVICENAME - 1 => count < CCHDEVICENAME - 2
+c1-not-control platform/linux/linux_monitors.cpp :: c < 0x20 || (c >= 0x7F && c < 0xA0) => c < 0x20 || c == 0x7F
+any-record-size platform/linux/linux_monitors.cpp :: lpmi->cbSize != sizeof(MONITORINFO) && lpmi->cbSize != sizeof(MONITORINFOEXW) => false
+handle-outlives-callback platform/linux/linux_monitors.cpp :: monitor != current_monitor ||  =>
+enumeration-not-stopped platform/linux/linux_monitors.cpp ::         if (!go_on) { =>         if (false) {
+two-primaries platform/x11/x11_replies.cpp :: found.primary && !primary_seen => found.primary
+name-past-reply platform/x11/x11_replies.cpp ::         if (length > size - sizeof *reply) { =>         if (false) {
+count-trusted platform/x11/x11_replies.cpp :: reply->nMonitors < room ? reply->nMonitors : room => reply->nMonitors
+inactive-monitors platform/x11/x11_display.cpp :: xcb_randr_get_monitors(connection, root, 1) => xcb_randr_get_monitors(connection, root, 0)
+no-30s-cap platform/linux/linux_exchange.cpp ::         if (Before(last_call, deadline)) { =>         if (false) {
+idle-50s platform/linux/linux_exchange.cpp :: kIdleSeconds = 5; => kIdleSeconds = 50;
+progress-not-kept platform/linux/linux_exchange.cpp ::     state->last_progress = Now();\n    return true; =>     return true;
+partial-report-dropped platform/linux/linux_exchange.cpp ::     result->list = state->published;\n    state->published = {}; =>     result->list = {};
+no-hold platform/linux/linux_descriptors.cpp ::     for (int fd = 0; fd <= 2; ++fd) {\n        if (fcntl =>     for (int fd = 0; fd < 0; ++fd) {\n        if (fcntl
+no-stderr-swap platform/linux/linux_descriptors.cpp ::     if (saved >= 0) {\n        NullOn =>     if (false) {\n        NullOn
+standard-kept-in-worker platform/linux/linux_descriptors.cpp ::         close(0);\n        close(1);\n =>
+stderr-not-restored platform/linux/linux_exchange.cpp ::         state->abandoned = true;\n        RestoreStandardError(state->saved_stderr); =>         state->abandoned = true;
+wayland-missing-falls-back platform/linux/linux_display.cpp ::         if (!LoadWaylandClient()) {\n            return FALSE;\n        }\n        result = RunExchange(WaylandExchange); =>         if (LoadWaylandClient()) {\n            result = RunExchange(WaylandExchange);\n        }
+views-mixed platform/linux/linux_display.cpp :: if (!result.reached && IsSet("DISPLAY")) => if (IsSet("DISPLAY"))
+status-kept-0 platform/linux/linux_libraries.cpp ::     atexit(EndWithFailure); =>
+utf8-never platform/linux/linux_display.cpp ::                 setlocale(LC_CTYPE, "C.UTF-8"); =>
+xdg-name-wins platform/wayland/wayland_display.cpp ::     if (output->version < 4) {\n        SetName =>     if (true) {\n        SetName
+kde-prefix-match platform/wayland/wayland_display.cpp :: strcmp(primary, output.name) == 0 => strncmp(primary, output.name, strlen(output.name)) == 0
+withdrawn-kept platform/wayland/wayland_display.cpp ::         if (output.removed) { =>         if (false) {
+kde-last-named platform/wayland/wayland_display.cpp :: compositor->order_done || compositor->first_named == nullptr => true
+mutter-first-logical platform/wayland/mutter_primary.cpp ::     if (!primary || !Enter =>     if (!Enter
+no-zero-fill monitor_listing/report_monitor.cpp ::     memset(&info, 0, sizeof info);\n =>
+plain-record-size monitor_listing/report_monitor.cpp ::     info.cbSize = sizeof info; =>     info.cbSize = sizeof(MONITORINFO);
+failure-status-0 monitor_listing/main.cpp ::         return 1; =>         return 0;
+no-flush-before-wait monitor_listing/main.cpp :: fflush(stdout) != 0 || ferror(stdout) => ferror(stdout)
+TABLE
+)
+
+# The committed tree, built once per preset; a mutant changes one file, and the build redoes
+# only what depends on it.
+git -C "$top" archive HEAD | tar -x -C "$work"
+cd "$work"
+for preset in $presets; do
+    cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" >/dev/null
+done
+
+killed=0 total=0
+printf '| mutant | file | result |\n|---|---|---|\n'
+while IFS= read -r line; do
+    name=${line%% *} rest=${line#* }
+    file=${rest%% :: *} rest=${rest#* :: }
+    text=${rest%% =>*} replacement=${rest#* =>}
+    replacement=${replacement# }
+    [ $# -eq 0 ] || [[ " $* " == *" $name "* ]] || continue
+    cp "$file" "$work/original"
+    python3 - "$file" "$text" "$replacement" <<'PYTHON'
+import sys
+path, text, replacement = sys.argv[1], sys.argv[2].replace("\\n", "\n"), sys.argv[3].replace("\\n", "\n")
+source = open(path).read()
+if text not in source:
+    sys.exit(f"mutation_run: {path} has no {text!r}")
+open(path, "w").write(source.replace(text, replacement, 1))
+PYTHON
+    result="survived"
+    for preset in $presets; do
+        if ! cmake --build --preset "$preset" >"$work/build.log" 2>&1; then
+            result="killed by the build ($preset)"
+            break
+        fi
+        if ! ctest --preset "$preset" --stop-on-failure </dev/null >"$work/test.log" 2>&1; then
+            result="killed in $preset by $(sed -nE 's/^[[:space:]]*[0-9]+ - ([^ ]*).*/\1/p' "$work/test.log" | head -n 1)"
+            break
+        fi
+    done
+    cp "$work/original" "$file"
+    total=$((total + 1))
+    [ "$result" = survived ] || killed=$((killed + 1))
+    printf '| %s | %s | %s |\n' "$name" "$file" "$result"
+done <<<"$mutants"
+for preset in $presets; do cmake --build --preset "$preset" >/dev/null; done
+echo "killed $killed of $total ($((100 * killed / total)) %)"

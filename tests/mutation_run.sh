@@ -24,7 +24,7 @@ two-primaries platform/x11/x11_replies.cpp :: found.primary && !primary_seen => 
 name-past-reply platform/x11/x11_replies.cpp ::         if (length > size - sizeof *reply) { =>         if (false) {
 count-trusted platform/x11/x11_replies.cpp :: reply->nMonitors < room ? reply->nMonitors : room => reply->nMonitors
 inactive-monitors platform/x11/x11_display.cpp :: xcb_randr_get_monitors(connection, root, 1) => xcb_randr_get_monitors(connection, root, 0)
-no-30s-cap platform/linux/linux_exchange.cpp ::         if (Before(last_call, deadline)) { =>         if (false) {
+no-30s-cap platform/linux/linux_exchange.cpp ::     return Before(last_call, idle) ? last_call : idle; =>     return idle;
 idle-50s platform/linux/linux_exchange.cpp :: kIdleSeconds = 5; => kIdleSeconds = 50;
 progress-not-kept platform/linux/linux_exchange.cpp ::     state->last_progress = Now();\n    return true; =>     return true;
 partial-report-dropped platform/linux/linux_exchange.cpp ::     result->list = state->published;\n    state->published = {}; =>     result->list = {};
@@ -40,6 +40,8 @@ xdg-name-wins platform/wayland/wayland_display.cpp ::     if (output->version < 
 kde-prefix-match platform/wayland/wayland_display.cpp :: strcmp(primary, output.name) == 0 => strncmp(primary, output.name, strlen(output.name)) == 0
 withdrawn-kept platform/wayland/wayland_display.cpp ::         if (output.removed) { =>         if (false) {
 kde-last-named platform/wayland/wayland_display.cpp :: compositor->order_done || compositor->first_named == nullptr => true
+wayland-wait-unbounded platform/wayland/wayland_display.cpp :: poll(&socket, 1, ExchangeWaitMs(exchange))) < 0 && errno == EINTR => poll(&socket, 1, -1)) < 0 && errno == EINTR
+mutter-primary-ignored platform/wayland/wayland_display.cpp ::             query->records[i].dwFlags = MONITORINFOF_PRIMARY; =>
 mutter-first-logical platform/wayland/mutter_primary.cpp ::     if (!primary || !Enter =>     if (!Enter
 no-zero-fill monitor_listing/report_monitor.cpp ::     memset(&info, 0, sizeof info);\n =>
 plain-record-size monitor_listing/report_monitor.cpp ::     info.cbSize = sizeof info; =>     info.cbSize = sizeof(MONITORINFO);

@@ -1,7 +1,7 @@
-// EnumDisplayMonitors on Linux: the display that the environment names is read on a worker under
-// a deadline, and the callbacks are made afterwards, on the caller's thread, from what was read.
-// Only that display's client libraries are loaded, and on this thread before the worker starts,
-// since mapping memory costs more once a second thread may run on another CPU.
+// EnumDisplayMonitors on Linux: the display that the environment names is read under a deadline,
+// and the callbacks are made afterwards, on the caller's thread, from what was read. Only that
+// display's client libraries are loaded, on this thread before any worker starts, since mapping
+// memory costs more once a second thread may run on another CPU.
 #include <locale.h>
 #include <stdlib.h>
 
@@ -44,12 +44,14 @@ BOOL EnumDisplayMonitors(HDC, LPCRECT, MONITORENUMPROC lpfnEnum, LPARAM dwData)
         if (!LoadWaylandClient()) {
             return FALSE;
         }
-        result = RunExchange(WaylandExchange);
+        // libwayland waits with a time limit, so a Wayland display needs no worker.
+        result = RunExchangeHere(WaylandExchange);
     }
     if (!result.reached && IsSet("DISPLAY")) {
         if (!LoadX11Client()) {
             return FALSE;
         }
+        // xcb_connect can wait without end, even in connect(2), where nothing can wake it.
         result = RunExchange(X11Exchange);
     }
     WriteInUtf8(result.list);

@@ -83,6 +83,15 @@ void* Work(void* argument)
     return nullptr;
 }
 
+// Runs while holding the lock: when the exchange is to be given up, having completed no stage
+// for 5 s or having run for 30 s.
+timespec Deadline(const ExchangeState* state)
+{
+    const timespec idle = Plus(state->last_progress, kIdleSeconds);
+    const timespec last_call = Plus(state->start, kMostSeconds);
+    return Before(last_call, idle) ? last_call : idle;
+}
+
 // Runs while holding the lock: records progress, or says the exchange was given up.
 bool Progressed(ExchangeState* state)
 {
@@ -123,6 +132,20 @@ bool ExchangePublish(Exchange* exchange, const MONITORINFOEXW* monitors, size_t 
     pthread_mutex_unlock(&state->lock);
     free(copy);
     return go_on;
+}
+
+int ExchangeWaitMs(Exchange* exchange)
+{
+    ExchangeState* state = reinterpret_cast<ExchangeState*>(exchange);
+    pthread_mutex_lock(&state->lock);
+    const timespec deadline = Deadline(state), now = Now();
+    long long ms = 0;
+    if (!state->abandoned && Before(now, deadline)) {
+        ms = (deadline.tv_sec - now.tv_sec) * 1000LL + (deadline.tv_nsec - now.tv_nsec) / 1000000 + 1;
+    }
+    state->abandoned = ms == 0;
+    pthread_mutex_unlock(&state->lock);
+    return int(ms);
 }
 
 bool ExchangeUpdate(Exchange* exchange, size_t index, const MONITORINFOEXW& monitor)
@@ -178,12 +201,8 @@ bool StartWorker(ExchangeState* state, pthread_t* worker)
 bool AwaitWorker(ExchangeState* state, ExchangeResult* result)
 {
     pthread_mutex_lock(&state->lock);
-    const timespec last_call = Plus(state->start, kMostSeconds);
     while (!state->finished) {
-        timespec deadline = Plus(state->last_progress, kIdleSeconds);
-        if (Before(last_call, deadline)) {
-            deadline = last_call;
-        }
+        const timespec deadline = Deadline(state);
         if (!Before(Now(), deadline)) {
             break;
         }
@@ -205,6 +224,21 @@ bool AwaitWorker(ExchangeState* state, ExchangeResult* result)
 }
 
 }  // namespace
+
+ExchangeResult RunExchangeHere(ExchangeBackend* backend)
+{
+    ExchangeState* state = NewState(backend);
+    if (state == nullptr) {
+        return {};
+    }
+    HoldClosedStandardDescriptors();
+    ExchangeResult result = {};
+    result.reached = backend(reinterpret_cast<Exchange*>(state));
+    result.list = state->published;
+    state->published = {};
+    Destroy(state);
+    return result;
+}
 
 ExchangeResult RunExchange(ExchangeBackend* backend)
 {

@@ -14,6 +14,9 @@ bool ExchangeProgress(Exchange* exchange);
 bool ExchangePublish(Exchange* exchange, const MONITORINFOEXW* monitors, size_t count);
 // One monitor's record, completed (its name come in, say).
 bool ExchangeUpdate(Exchange* exchange, size_t index, const MONITORINFOEXW& monitor);
+// How long, in milliseconds, a backend may still wait for its display; 0 once the exchange is
+// given up.
+int ExchangeWaitMs(Exchange* exchange);
 
 // Reads a display on the worker; returns false, having published nothing, when it reached none.
 typedef bool ExchangeBackend(Exchange* exchange);
@@ -27,3 +30,7 @@ struct ExchangeResult {
 // what it had published when it has completed no stage for 5 s, or after 30 s in any case. The
 // worker's descriptor 2 is /dev/null, and it takes no signals.
 ExchangeResult RunExchange(ExchangeBackend* backend);
+
+// Runs `backend` on the calling thread, under the same deadline, for a backend whose every wait
+// is bounded by ExchangeWaitMs and whose libraries write nothing to descriptor 2.
+ExchangeResult RunExchangeHere(ExchangeBackend* backend);

@@ -8,7 +8,12 @@
 #define WAYLAND_CLIENT_CALLS(CALL)     \
     CALL(wl_display_connect)           \
     CALL(wl_display_disconnect)        \
-    CALL(wl_display_roundtrip)         \
+    CALL(wl_display_get_fd)            \
+    CALL(wl_display_flush)             \
+    CALL(wl_display_prepare_read)      \
+    CALL(wl_display_cancel_read)       \
+    CALL(wl_display_read_events)       \
+    CALL(wl_display_dispatch_pending)  \
     CALL(wl_log_set_handler_client)    \
     CALL(wl_proxy_add_listener)        \
     CALL(wl_proxy_destroy)             \

@@ -27,7 +27,19 @@ esac
 # DLLs: those of libwine:i386, of the installed Wine's version, unpacked here rather than
 # installed, so that no i386 package enters the system and wine64 creates its prefixes as before.
 wine_i386_dlls=/var/cache/monitor_listing/libwine-i386
+wine_dlls_current() {
+    local installed
+    installed=$(dpkg-query -W -f='${Version}' libwine:amd64 2>/dev/null) && [ -n "$installed" ] &&
+        [ "$(cat "$wine_i386_dlls/version" 2>/dev/null)" = "$installed" ]
+}
+fetch_dlls=false
+if [ "$1" = test ] && ! wine_dlls_current; then
+    fetch_dlls=true
+    # apt fetches libwine:i386 only with i386 added before its package lists are updated.
+    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+fi
 
+updated=false
 missing=()
 for package in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
@@ -43,19 +55,16 @@ else
     done
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq
+    updated=true
     [ ${#plain[@]} -eq 0 ] || apt-get install -y -qq "${plain[@]}" >/dev/null
     # The compositors' recommended packages would add about 2 GB of desktop that no test uses.
     [ ${#lean[@]} -eq 0 ] || apt-get install -y -qq --no-install-recommends "${lean[@]}" >/dev/null
 fi
 
-[ "$1" = test ] || exit 0
+$fetch_dlls || exit 0
 version=$(dpkg-query -W -f='${Version}' libwine:amd64)
-[ "$(cat "$wine_i386_dlls/version" 2>/dev/null)" != "$version" ] || exit 0
 echo "setup: unpacking the 32-bit Windows DLLs of libwine:i386 $version into $wine_i386_dlls"
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    dpkg --add-architecture i386
-fi
-apt-get update -qq
+$updated || apt-get update -qq
 mkdir -p "$(dirname "$wine_i386_dlls")"
 unpacked=$(mktemp -d "$wine_i386_dlls.XXXXXX")
 trap 'rm -rf "$unpacked"' EXIT
@@ -67,4 +76,4 @@ rm "$unpacked"/libwine_*_i386.deb
 echo "$version" >"$unpacked/version"
 chmod 755 "$unpacked"
 rm -rf "$wine_i386_dlls"
-mv "$unpacked" "$wine_i386_dlls"
+mv -T "$unpacked" "$wine_i386_dlls"

@@ -22,7 +22,8 @@ target_link_options(monitor_listing PRIVATE
 install(TARGETS monitor_listing RUNTIME DESTINATION .)
 # Windows line ends for Notepad; the source keeps the repository's.
 configure_file(packaging/README.txt README.txt @ONLY NEWLINE_STYLE CRLF)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/README.txt DESTINATION .)
+configure_file(LICENSE LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/README.txt ${CMAKE_CURRENT_BINARY_DIR}/LICENSE.txt DESTINATION .)
 
 set(CPACK_GENERATOR ZIP)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)

@@ -23,22 +23,57 @@ case "${1:-}" in
     *) echo "usage: $0 run|test|bench" >&2; exit 2 ;;
 esac
 
+# 32-bit Windows programs run in the 64-bit Wine's WoW64 mode, which needs only the 32-bit Windows
+# DLLs: those of libwine:i386, of the installed Wine's version, unpacked here rather than
+# installed, so that no i386 package enters the system and wine64 creates its prefixes as before.
+wine_i386_dlls=/var/cache/monitor_listing/libwine-i386
+wine_dlls_current() {
+    local installed
+    installed=$(dpkg-query -W -f='${Version}' libwine:amd64 2>/dev/null) && [ -n "$installed" ] &&
+        [ "$(cat "$wine_i386_dlls/version" 2>/dev/null)" = "$installed" ]
+}
+fetch_dlls=false
+if [ "$1" = test ] && ! wine_dlls_current; then
+    fetch_dlls=true
+    # apt fetches libwine:i386 only with i386 added before its package lists are updated.
+    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+fi
+
+updated=false
 missing=()
 for package in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
 done
 if [ ${#missing[@]} -eq 0 ]; then
     echo "setup: all ${#wanted[@]} packages are installed"
-    exit 0
+else
+    echo "setup: installing ${missing[*]}"
+    plain=()
+    lean=()
+    for package in "${missing[@]}"; do
+        case " ${wayland_packages[*]} " in *" $package "*) lean+=("$package") ;; *) plain+=("$package") ;; esac
+    done
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    updated=true
+    [ ${#plain[@]} -eq 0 ] || apt-get install -y -qq "${plain[@]}" >/dev/null
+    # The compositors' recommended packages would add about 2 GB of desktop that no test uses.
+    [ ${#lean[@]} -eq 0 ] || apt-get install -y -qq --no-install-recommends "${lean[@]}" >/dev/null
 fi
-echo "setup: installing ${missing[*]}"
-plain=()
-lean=()
-for package in "${missing[@]}"; do
-    case " ${wayland_packages[*]} " in *" $package "*) lean+=("$package") ;; *) plain+=("$package") ;; esac
-done
-export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-[ ${#plain[@]} -eq 0 ] || apt-get install -y -qq "${plain[@]}" >/dev/null
-# The compositors' recommended packages would add about 2 GB of desktop that no test uses.
-[ ${#lean[@]} -eq 0 ] || apt-get install -y -qq --no-install-recommends "${lean[@]}" >/dev/null
+
+$fetch_dlls || exit 0
+version=$(dpkg-query -W -f='${Version}' libwine:amd64)
+echo "setup: unpacking the 32-bit Windows DLLs of libwine:i386 $version into $wine_i386_dlls"
+$updated || apt-get update -qq
+mkdir -p "$(dirname "$wine_i386_dlls")"
+unpacked=$(mktemp -d "$wine_i386_dlls.XXXXXX")
+trap 'rm -rf "$unpacked"' EXIT
+# As root into a folder of root's: apt's _apt user could not write there.
+(cd "$unpacked" && apt-get download -qq -o APT::Sandbox::User=root "libwine:i386=$version")
+dpkg-deb --fsys-tarfile "$unpacked"/libwine_*_i386.deb |
+    tar -x -C "$unpacked" --strip-components=5 ./usr/lib/i386-linux-gnu/wine/i386-windows
+rm "$unpacked"/libwine_*_i386.deb
+echo "$version" >"$unpacked/version"
+chmod 755 "$unpacked"
+rm -rf "$wine_i386_dlls"
+mv -T "$unpacked" "$wine_i386_dlls"

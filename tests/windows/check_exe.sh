@@ -70,7 +70,8 @@ stdcall_callback)
     # EnumDisplayMonitors calls ReportMonitor as a CALLBACK (__stdcall): ReportMonitor itself takes
     # its four arguments, 16 bytes, off the stack. A plain (cdecl) function leaves them there, and
     # the caller's stack is 16 bytes off after the first monitor. (64-bit Windows has one
-    # calling convention; this 32-bit program cannot be run here, so its code is read.)
+    # calling convention. Read from the code, it is checked also where the runs under Wine are
+    # skipped, on a kernel that cannot run 32-bit code.)
     [[ -s $map ]] || fail "no link map at $map"
     grep -qE '^ +0x[0-9a-f]+ +ReportMonitor\(.*\)@16$' "$map" ||
         fail "the link map has no ReportMonitor(...)@16: $(grep -F ReportMonitor "$map" || echo none)"

@@ -3,11 +3,11 @@
 set -euo pipefail
 export LC_ALL=C
 
-if (($# != 6)); then
-    echo "usage: $0 CMAKE CPACK CPACK_CONFIG WORK_DIR PACKAGE_NAME EXE" >&2
+if (($# != 7)); then
+    echo "usage: $0 CMAKE CPACK CPACK_CONFIG WORK_DIR PACKAGE_NAME EXE LICENSE" >&2
     exit 2
 fi
-cmake=$1 cpack=$2 config=$3 work=$4 name=$5 exe=$6
+cmake=$1 cpack=$2 config=$3 work=$4 name=$5 exe=$6 license=$7
 
 fail() {
     printf 'FAIL: %s\n' "$1" >&2
@@ -22,6 +22,7 @@ zip=$work/$name.zip
 
 # Every file in the package, and nothing else.
 expected=(
+    "$name/LICENSE.txt"
     "$name/README.txt"
     "$name/monitor_listing.exe"
 )
@@ -35,3 +36,6 @@ readme=$work/unpacked/$name/README.txt
     fail "README.txt does not start with the name and version"
 if grep -n '@' "$readme"; then fail "README.txt has a placeholder left"; fi
 if grep -vn $'\r$' "$readme"; then fail "README.txt has lines without a Windows line end"; fi
+# The licence's own text, with Windows line ends.
+sed 's/$/\r/' "$license" | cmp -s - "$work/unpacked/$name/LICENSE.txt" ||
+    fail "LICENSE.txt is not the repository's LICENSE with CRLF line ends"

@@ -1,6 +1,7 @@
-// An exchange with a display on a worker thread, given up when it stops making progress. A
-// thread rather than a child process, which costs more to start. Nothing here uses signals, so
-// the parent's signal mask and dispositions make no difference.
+// An exchange with a display, given up when it stops making progress: on a worker thread for a
+// backend whose library can wait without end, on the calling thread for one whose every wait
+// has a time limit. A thread rather than a child process, which costs more to start. Nothing
+// here uses signals, so the parent's signal mask and dispositions make no difference.
 #include "linux_exchange.h"
 
 #include <malloc.h>
@@ -27,7 +28,7 @@ struct ExchangeState {
     int saved_stderr;  // the program's descriptor 2 while the worker shares its table, or -1
     bool reached;      // what the backend returned
     bool finished;     // the backend has returned
-    bool abandoned;  // the caller has taken what was published and gone on without the worker
+    bool abandoned;    // given up: the caller has taken what was published and gone on
 };
 
 timespec Now()
@@ -143,7 +144,9 @@ int ExchangeWaitMs(Exchange* exchange)
     if (!state->abandoned && Before(now, deadline)) {
         ms = (deadline.tv_sec - now.tv_sec) * 1000LL + (deadline.tv_nsec - now.tv_nsec) / 1000000 + 1;
     }
-    state->abandoned = ms == 0;
+    if (ms == 0) {
+        state->abandoned = true;
+    }
     pthread_mutex_unlock(&state->lock);
     return int(ms);
 }

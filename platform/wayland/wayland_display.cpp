@@ -3,8 +3,6 @@
 #include "wayland_calls.h"  // first: the protocol headers' requests go through its table
 #include "wayland_display.h"
 
-#include <errno.h>
-#include <poll.h>
 #include <stdarg.h>
 #include <stdint.h>
 #include <stdlib.h>
@@ -13,11 +11,10 @@
 #include "kde-output-order-v1-client-protocol.h"
 #include "linux_names.h"
 #include "mutter_primary.h"
+#include "wayland_wait.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
 
 namespace {
-
-const int kDBusTimeoutMs = 5000;
 
 struct Output {
     uint32_t global;
@@ -173,109 +170,17 @@ bool Publish(Exchange* exchange, const Compositor* compositor, const char* prima
     return go_on;
 }
 
-// What the worker that asks mutter for its primary works on: copies of its own, since it may
-// outlive a wait that was given up.
-struct MutterQuery {
-    size_t count;
-    MONITORINFOEXW* records;  // malloc'd, without a primary
-    char** names;             // malloc'd, each name malloc'd or null
-};
-MutterQuery* mutter_query = nullptr;  // handed to the next worker
-
-void FreeQuery(MutterQuery* query)
+// mutter says which output is primary only on the session bus: asked on a worker, with copies of
+// the records and names of its own.
+void AskMutterForPrimary(Exchange* exchange, const Compositor* compositor)
 {
-    for (size_t i = 0; query->names != nullptr && i < query->count; ++i) {
-        free(query->names[i]);
-    }
-    free(query->names);
-    free(query->records);
-    free(query);
-}
-
-bool AskMutter(Exchange* exchange)
-{
-    MutterQuery* query = mutter_query;
-    char* primary = MutterPrimaryConnector(kDBusTimeoutMs);
-    for (size_t i = 0; primary != nullptr && i < query->count; ++i) {
-        if (query->names[i] != nullptr && strcmp(primary, query->names[i]) == 0) {
-            query->records[i].dwFlags = MONITORINFOF_PRIMARY;
-            break;
-        }
-    }
-    ExchangePublish(exchange, query->records, query->count);
-    free(primary);
-    FreeQuery(query);
-    return true;
-}
-
-// mutter says which output is primary only on the session bus, through libdbus, whose calls
-// cannot all be given a time limit: they run on a worker under the deadline.
-void PublishMutterPrimary(Exchange* exchange, const Compositor* compositor)
-{
-    MutterQuery* query = static_cast<MutterQuery*>(calloc(1, sizeof(MutterQuery)));
-    if (query == nullptr) {
+    MutterOutputs* outputs = static_cast<MutterOutputs*>(calloc(1, sizeof(MutterOutputs)));
+    if (outputs == nullptr) {
         return;
     }
-    query->names = static_cast<char**>(calloc(compositor->count + 1, sizeof(char*)));
-    query->records = Records(compositor, nullptr, &query->count, query->names);
-    if (query->names == nullptr || query->records == nullptr) {
-        FreeQuery(query);
-        return;
-    }
-    mutter_query = query;
-    const ExchangeResult answer = RunExchange(AskMutter);
-    if (answer.list.monitors != nullptr) {
-        ExchangePublish(exchange, answer.list.monitors, answer.list.count);
-    }
-    free(answer.list.monitors);
-}
-
-void OnDone(void* data, wl_callback*, uint32_t)
-{
-    *static_cast<bool*>(data) = true;
-}
-
-const wl_callback_listener kDoneListener = {OnDone};
-
-// Reads and dispatches what the compositor has sent, waiting at most as long as the exchange
-// allows; false when the compositor has failed or gone, or the exchange is given up.
-bool Dispatch(wl_display* display, Exchange* exchange)
-{
-    if (wl_display_prepare_read(display) != 0) {
-        return wl_display_dispatch_pending(display) >= 0;
-    }
-    pollfd socket = {wl_display_get_fd(display), POLLIN, 0};
-    int ready;
-    while ((ready = wl_display_flush(display)) < 0 && errno == EAGAIN) {
-        socket.events = POLLOUT;
-        if (poll(&socket, 1, ExchangeWaitMs(exchange)) <= 0) {
-            break;
-        }
-    }
-    socket.events = POLLIN;
-    if (ready >= 0 || errno == EPIPE) {  // a compositor gone may have left events to read
-        while ((ready = poll(&socket, 1, ExchangeWaitMs(exchange))) < 0 && errno == EINTR) {
-        }
-    }
-    if (ready <= 0) {
-        wl_display_cancel_read(display);
-        return false;
-    }
-    return wl_display_read_events(display) >= 0 && wl_display_dispatch_pending(display) >= 0;
-}
-
-// A round trip, given up with the exchange.
-bool Roundtrip(wl_display* display, Exchange* exchange)
-{
-    bool done = false;
-    wl_callback* callback = wl_display_sync(display);
-    wl_callback_add_listener(callback, &kDoneListener, &done);
-    bool go_on = true;
-    while (go_on && !done) {
-        go_on = Dispatch(display, exchange);
-    }
-    wl_callback_destroy(callback);
-    return done;
+    outputs->names = static_cast<char**>(calloc(compositor->count + 1, sizeof(char*)));
+    outputs->records = outputs->names ? Records(compositor, nullptr, &outputs->count, outputs->names) : nullptr;
+    PublishMutterPrimary(exchange, outputs);
 }
 
 // Binds the outputs, their xdg-outputs where wl_output gives no name, and KDE's output order.
@@ -305,18 +210,17 @@ void BindAll(wl_registry* registry, Compositor* compositor, zxdg_output_manager_
 }
 
 // Stage by stage: the globals, then the outputs' names and KDE's order, then mutter's primary.
-// libwayland's own round trip would wait without end for a compositor that stops answering.
 void Query(wl_display* display, Compositor* compositor, Exchange* exchange)
 {
     wl_registry* registry = wl_display_get_registry(display);
     wl_registry_add_listener(registry, &kRegistryListener, compositor);
     zxdg_output_manager_v1* xdg_manager = nullptr;
     kde_output_order_v1* order = nullptr;
-    if (Roundtrip(display, exchange) && Publish(exchange, compositor, nullptr)) {
+    if (WaylandRoundtrip(display, exchange) && Publish(exchange, compositor, nullptr)) {
         BindAll(registry, compositor, &xdg_manager, &order);
-        if (Roundtrip(display, exchange) && Publish(exchange, compositor, compositor->first_named) &&
+        if (WaylandRoundtrip(display, exchange) && Publish(exchange, compositor, compositor->first_named) &&
             order == nullptr && compositor->mutter) {
-            PublishMutterPrimary(exchange, compositor);
+            AskMutterForPrimary(exchange, compositor);
         }
     }
     for (size_t i = 0; i < compositor->count; ++i) {

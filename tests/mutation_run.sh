@@ -40,8 +40,8 @@ xdg-name-wins platform/wayland/wayland_display.cpp ::     if (output->version < 
 kde-prefix-match platform/wayland/wayland_display.cpp :: strcmp(primary, output.name) == 0 => strncmp(primary, output.name, strlen(output.name)) == 0
 withdrawn-kept platform/wayland/wayland_display.cpp ::         if (output.removed) { =>         if (false) {
 kde-last-named platform/wayland/wayland_display.cpp :: compositor->order_done || compositor->first_named == nullptr => true
-wayland-wait-unbounded platform/wayland/wayland_display.cpp :: poll(&socket, 1, ExchangeWaitMs(exchange))) < 0 && errno == EINTR => poll(&socket, 1, -1)) < 0 && errno == EINTR
-mutter-primary-ignored platform/wayland/wayland_display.cpp ::             query->records[i].dwFlags = MONITORINFOF_PRIMARY; =>
+wayland-wait-unbounded platform/wayland/wayland_wait.cpp :: poll(&socket, 1, ExchangeWaitMs(exchange))) < 0 && errno == EINTR => poll(&socket, 1, -1)) < 0 && errno == EINTR
+mutter-primary-ignored platform/wayland/mutter_worker.cpp ::             outputs->records[i].dwFlags = MONITORINFOF_PRIMARY; =>
 mutter-first-logical platform/wayland/mutter_primary.cpp ::     if (!primary || !Enter =>     if (!Enter
 no-zero-fill monitor_listing/report_monitor.cpp ::     memset(&info, 0, sizeof info);\n =>
 plain-record-size monitor_listing/report_monitor.cpp ::     info.cbSize = sizeof info; =>     info.cbSize = sizeof(MONITORINFO);

@@ -32,7 +32,7 @@ no-hold platform/linux/linux_descriptors.cpp ::     for (int fd = 0; fd <= 2; ++
 no-stderr-swap platform/linux/linux_descriptors.cpp ::     if (saved >= 0) {\n        NullOn =>     if (false) {\n        NullOn
 standard-kept-in-worker platform/linux/linux_descriptors.cpp ::         close(0);\n        close(1);\n =>
 stderr-not-restored platform/linux/linux_exchange.cpp ::         state->abandoned = true;\n        RestoreStandardError(state->saved_stderr); =>         state->abandoned = true;
-wayland-missing-falls-back platform/linux/linux_display.cpp ::         if (!LoadWaylandClient()) {\n            return FALSE;\n        }\n        result = RunExchange(WaylandExchange); =>         if (LoadWaylandClient()) {\n            result = RunExchange(WaylandExchange);\n        }
+wayland-missing-falls-back platform/linux/linux_display.cpp ::             return FALSE;\n        }\n        // libwayland => unsetenv("WAYLAND_DISPLAY");\n            return EnumDisplayMonitors(nullptr, nullptr, lpfnEnum, dwData);\n        }\n        // libwayland
 views-mixed platform/linux/linux_display.cpp :: if (!result.reached && IsSet("DISPLAY")) => if (IsSet("DISPLAY"))
 status-kept-0 platform/linux/linux_libraries.cpp ::     _exit(1); =>     _exit(0);
 utf8-never platform/linux/linux_display.cpp ::                 setlocale(LC_CTYPE, "C.UTF-8"); =>
@@ -67,7 +67,7 @@ while IFS= read -r line; do
     replacement=${replacement# }
     [ $# -eq 0 ] || [[ " $* " == *" $name "* ]] || continue
     cp "$file" "$work/original"
-    python3 - "$file" "$text" "$replacement" <<'PYTHON'
+    python3 - "$file" "$text" "$replacement" <<'PYTHON' || exit 1
 import sys
 path, text, replacement = sys.argv[1], sys.argv[2].replace("\\n", "\n"), sys.argv[3].replace("\\n", "\n")
 source = open(path).read()

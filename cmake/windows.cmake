@@ -2,9 +2,9 @@
 enable_language(RC)
 
 # Formatted output must come from the system runtime's wprintf (msvcrt.dll), not from MinGW's own
-# printf family, which adds some 30 KB. C++ mode and libstdc++'s headers switch MinGW's on, but
-# only where <stdio.h> has not been read yet: so every translation unit reads it first, with the
-# switch off, whatever order its own includes come in.
+# printf family, which is larger than the whole program. C++ mode and libstdc++'s headers switch
+# MinGW's on, but only where <stdio.h> has not been read yet: so every translation unit reads it
+# first, with the switch off, whatever order its own includes come in.
 target_compile_definitions(monitor_listing_program PRIVATE __USE_MINGW_ANSI_STDIO=0)
 target_compile_options(monitor_listing_program PRIVATE "SHELL:-include stdio.h")
 

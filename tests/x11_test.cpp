@@ -62,6 +62,9 @@ INSTANTIATE_TEST_SUITE_P(
                    {kScreenPrimary, Monitor("*B", 300)},
                    "B\ttrue\nscreen\tfalse\n"},
         ServerCase{"NoMonitor", {{"--fb", "1024x768", "--output", "screen", "--off"}}, ""},
+        // xrandr --listmonitors shows it; --listactivemonitors, as the desktop, does not.
+        ServerCase{"MonitorOfSize0x0IsNotActive", {{"--setmonitor", "ZERO", "0/0x0/0+0+0", "none"}},
+                   "screen\tfalse\n"},
         ServerCase{"LongNameKeepsItsFirst31", {Monitor(kLong, 0)},
                    kLong.substr(0, 31) + "\tfalse\nscreen\tfalse\n"},
         ServerCase{"ControlCharactersBecomeQuestionMarks", {Monitor("tab\there\nnew\r\x1b\x7f", 0)},

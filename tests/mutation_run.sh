@@ -14,15 +14,15 @@ mutants=$(
     cat <<'TABLE'
 overlong-accepted platform/linux/linux_names.cpp :: value < least[length] => value < least[0]
 latin1-invalid-byte platform/linux/linux_names.cpp ::     if (length == 0 || size_t(end - text) < length) {\n        *c = kReplacement; =>     if (length == 0 || size_t(end - text) < length) {\n        *c = lead;
-cut-off-read platform/linux/linux_names.cpp :: length == 0 || size_t(end - text) < length => length == 0
+cut-off-read platform/linux/linux_names.cpp :: size_t(end - text) < length => size_t(end - text) < 1
 thirty-characters platform/linux/linux_names.cpp :: count < CCHDEVICENAME - 1 => count < CCHDEVICENAME - 2
 c1-not-control platform/linux/linux_monitors.cpp :: c < 0x20 || (c >= 0x7F && c < 0xA0) => c < 0x20 || c == 0x7F
 any-record-size platform/linux/linux_monitors.cpp :: lpmi->cbSize != sizeof(MONITORINFO) && lpmi->cbSize != sizeof(MONITORINFOEXW) => false
 handle-outlives-callback platform/linux/linux_monitors.cpp :: monitor != current_monitor ||  =>
-enumeration-not-stopped platform/linux/linux_monitors.cpp ::         if (!go_on) { =>         if (false) {
-two-primaries platform/x11/x11_replies.cpp :: found.primary && !primary_seen => found.primary
+enumeration-not-stopped platform/linux/linux_monitors.cpp ::         if (!go_on) { =>         if (!go_on && false) {
+two-primaries platform/x11/x11_replies.cpp :: found.primary && !primary_seen => found.primary && (true || !primary_seen)
 name-past-reply platform/x11/x11_replies.cpp ::         if (length > size - sizeof *reply) { =>         if (false) {
-count-trusted platform/x11/x11_replies.cpp :: reply->nMonitors < room ? reply->nMonitors : room => reply->nMonitors
+count-trusted platform/x11/x11_replies.cpp :: reply->nMonitors < room ? reply->nMonitors : room => reply->nMonitors < room ? reply->nMonitors : reply->nMonitors
 inactive-monitors platform/x11/x11_display.cpp :: xcb_randr_get_monitors(connection, root, 1) => xcb_randr_get_monitors(connection, root, 0)
 no-30s-cap platform/linux/linux_exchange.cpp :: kMostSeconds = 30; => kMostSeconds = 300;
 idle-50s platform/linux/linux_exchange.cpp :: kIdleSeconds = 5; => kIdleSeconds = 50;
@@ -36,7 +36,7 @@ wayland-missing-falls-back platform/linux/linux_display.cpp ::             retur
 views-mixed platform/linux/linux_display.cpp :: if (!result.reached && IsSet("DISPLAY")) => if (IsSet("DISPLAY"))
 status-kept-0 platform/linux/linux_libraries.cpp ::     _exit(1); =>     _exit(0);
 utf8-never platform/linux/linux_display.cpp ::                 setlocale(LC_CTYPE, "C.UTF-8"); =>
-xdg-name-wins platform/wayland/wayland_display.cpp ::     if (output->version < 4) {\n        SetName =>     if (true) {\n        SetName
+xdg-name-wins platform/wayland/wayland_display.cpp :: output.version < 4 && *xdg_manager != nullptr => *xdg_manager != nullptr
 kde-prefix-match platform/wayland/wayland_display.cpp :: strcmp(primary, output.name) == 0 => strncmp(primary, output.name, strlen(output.name)) == 0
 withdrawn-kept platform/wayland/wayland_display.cpp ::         if (output.removed) { =>         if (false) {
 kde-last-named platform/wayland/wayland_display.cpp :: compositor->order_done || compositor->first_named == nullptr => true

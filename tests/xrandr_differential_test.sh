@@ -230,10 +230,12 @@ os.execv(sys.argv[1], sys.argv[1:])')
         "$here/stand_in_x_server.py"
     SECONDS=0
     lines=$(DISPLAY=:$trickle "$program" </dev/null)
-    if ((SECONDS <= 32)) && [ "$(grep -c . <<<"$lines")" = 40 ] && [ "$(tail -n 1 <<<"$lines")" = $'\tfalse' ]; then
-        echo "ok   a server naming a monitor a second: given up after $SECONDS s"
+    unnamed=$(grep -c $'^\t' <<<"$lines" || true)
+    # About 29 names by then: each one came within 5 s of the last, so none of them ended the run.
+    if ((SECONDS <= 32 && unnamed >= 1 && unnamed <= 15)) && [ "$(grep -c . <<<"$lines")" = 40 ]; then
+        echo "ok   a server naming a monitor a second: given up after $SECONDS s, $unnamed of 40 unnamed"
     else
-        echo "FAIL a server naming a monitor a second: $SECONDS s, $(grep -c $'^\t' <<<"$lines") of 40 unnamed"
+        echo "FAIL a server naming a monitor a second: $SECONDS s, $unnamed of 40 unnamed"
         failures=$((failures + 1))
     fi
     # A server that accepts and never answers is given up after 5 s; the bound here leaves room

@@ -71,13 +71,10 @@ void OnMode(void* data, wl_output*, uint32_t flags, int32_t width, int32_t heigh
     }
 }
 
-// Before version 4, xdg-output's name is the connector's.
+// Asked for only where wl_output gives no name (see BindAll).
 void OnXdgName(void* data, zxdg_output_v1*, const char* name)
 {
-    Output* output = static_cast<Output*>(data);
-    if (output->version < 4) {
-        SetName(&output->name, name);
-    }
+    SetName(&static_cast<Output*>(data)->name, name);
 }
 
 void OnOrderOutput(void* data, kde_output_order_v1*, const char* name)
@@ -197,6 +194,8 @@ void BindAll(wl_registry* registry, Compositor* compositor, zxdg_output_manager_
         output.output =
             static_cast<wl_output*>(wl_registry_bind(registry, output.global, &wl_output_interface, output.version));
         wl_output_add_listener(output.output, &kOutputListener, &output);
+        // Before version 4, xdg-output's name is the connector's; from 4 on, wl_output's is, and
+        // a compositor may give xdg-output another (a description, say).
         if (output.version < 4 && *xdg_manager != nullptr) {
             output.xdg_output = zxdg_output_manager_v1_get_xdg_output(*xdg_manager, output.output);
             zxdg_output_v1_add_listener(output.xdg_output, &kXdgOutputListener, &output);

@@ -46,6 +46,21 @@ TEST(GetMonitorInfoW, FillsOnlyTheTwoRecordSizesAndOnlyDuringTheCallback)
     EXPECT_EQ(after.dwFlags, 0u);
 }
 
+BOOL CALLBACK Stop(HMONITOR, HDC, LPRECT, LPARAM data)
+{
+    ++*reinterpret_cast<int*>(data);
+    return FALSE;
+}
+
+TEST(ReportMonitors, StopsWhenTheProcedureReturnsFalse)
+{
+    MONITORINFOEXW monitors[2] = {};
+    const MonitorList list = {monitors, 2};
+    int calls = 0;
+    ReportMonitors(&list, Stop, reinterpret_cast<LPARAM>(&calls));
+    EXPECT_EQ(calls, 1);
+}
+
 struct NameCase {
     const char* name;
     std::string bytes;

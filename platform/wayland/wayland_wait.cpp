@@ -5,7 +5,7 @@
 #include <errno.h>
 #include <poll.h>
 
-#include "wayland_calls.h"  // first: the protocol headers' requests go through its table
+#include "wayland_calls.h"  // before any protocol header: its requests go through the table
 
 namespace {
 

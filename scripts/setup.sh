@@ -39,6 +39,12 @@ if [ "$1" = test ] && ! wine_dlls_current; then
     dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
 fi
 
+# A mirror part-way through a sync can fail one index (seen: the i386 security list) while the
+# rest are current: the install below then says what, if anything, it could not find.
+update() {
+    apt-get update -qq || echo "setup: apt-get update failed for some lists; going on with what it has"
+}
+
 updated=false
 missing=()
 for package in "${wanted[@]}"; do
@@ -54,7 +60,7 @@ else
         case " ${wayland_packages[*]} " in *" $package "*) lean+=("$package") ;; *) plain+=("$package") ;; esac
     done
     export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
+    update
     updated=true
     [ ${#plain[@]} -eq 0 ] || apt-get install -y -qq "${plain[@]}" >/dev/null
     # The compositors' recommended packages would add about 2 GB of desktop that no test uses.
@@ -64,7 +70,7 @@ fi
 $fetch_dlls || exit 0
 version=$(dpkg-query -W -f='${Version}' libwine:amd64)
 echo "setup: unpacking the 32-bit Windows DLLs of libwine:i386 $version into $wine_i386_dlls"
-$updated || apt-get update -qq
+$updated || update
 mkdir -p "$(dirname "$wine_i386_dlls")"
 unpacked=$(mktemp -d "$wine_i386_dlls.XXXXXX")
 trap 'rm -rf "$unpacked"' EXIT

@@ -84,28 +84,35 @@ TEST_P(Name, DecodesUtf8IntoTheRecord)
 
 INSTANTIATE_TEST_SUITE_P(
     Utf8, Name,
-    testing::Values(NameCase{"Empty", "", L""}, NameCase{"EveryLength", "é€𝄞", L"\u00e9\u20ac\U0001d11e"},
-                    NameCase{"ControlsC0DelC1",
-                             std::string("a\0b\x1f"
-                                         "c\x7f"
-                                         "d\xc2\x80"
-                                         "e\xc2\x9f"
-                                         "f\xc2\xa0",
-                                         15),
-                             L"a?b?c?d?e?f\u00a0"},
-                    NameCase{"InvalidLeadsAndLoneContinuations", "\x80\xc0\xc1\xf5\xff",
-                             L"\ufffd\ufffd\ufffd\ufffd\ufffd"},
-                    NameCase{"OverlongSurrogateTooHigh", "\xc0\xaf\xe0\x80\xaf\xed\xa0\x80\xf4\x90\x80\x80",
-                             std::wstring(12, L'\ufffd')},
-                    NameCase{"CutOffAtTheEnd", "ab\xe2\x82", L"ab\ufffd\ufffd"},
-                    NameCase{"First31CharactersNotBytes", std::string(40, 'x') + "", std::wstring(31, L'x')},
-                    NameCase{"First31OfTwoByteCharacters",
-                             [] {
-                                 std::string s;
-                                 for (int i = 0; i < 40; ++i) s += "\xc3\xa9";
-                                 return s;
-                             }(),
-                             std::wstring(31, L'\u00e9')}),
+    testing::Values(
+        NameCase{"Empty", "", L""}, NameCase{"EveryLength", "é€𝄞", L"\u00e9\u20ac\U0001d11e"},
+        NameCase{"ControlsC0DelC1",
+                 std::string("a\0b\x1f"
+                             "c\x7f"
+                             "d\xc2\x80"
+                             "e\xc2\x9f"
+                             "f\xc2\xa0",
+                             15),
+                 L"a?b?c?d?e?f\u00a0"},
+        NameCase{"InvalidLeadsAndLoneContinuations", "\x80\xc0\xc1\xf5\xff",
+                 L"\ufffd\ufffd\ufffd\ufffd\ufffd"},
+        // Each byte of a form that is no character gives one U+FFFD; a valid start cut
+        // off gives one for all its bytes.
+        NameCase{"OverlongOfEveryLength", "\xc0\xaf\xe0\x80\xaf\xf0\x80\x80\xaf", std::wstring(9, L'\ufffd')},
+        NameCase{"Surrogate", "\xed\xa0\x80", std::wstring(3, L'\ufffd')},
+        NameCase{"BeyondU10FFFF", "\xf4\x90\x80\x80", std::wstring(4, L'\ufffd')},
+        NameCase{"EdgesOfTheRanges", "\xe0\xa0\x80\xed\x9f\xbf\xee\x80\x80\xf0\x90\x80\x80\xf4\x8f\xbf\xbf",
+                 L"\u0800\ud7ff\ue000\U00010000\U0010ffff"},
+        NameCase{"CutOffAtTheEnd", "ab\xe2\x82", L"ab\ufffd"},
+        NameCase{"CutMidName", "cut\xe2\x82" "end", L"cut\ufffdend"},
+        NameCase{"First31CharactersNotBytes", std::string(31, 'x') + "y", std::wstring(31, L'x')},
+        NameCase{"First31OfTwoByteCharacters",
+                 [] {
+                     std::string s;
+                     for (int i = 0; i < 40; ++i) s += "\xc3\xa9";
+                     return s;
+                 }(),
+                 std::wstring(31, L'\u00e9')}),
     [](const testing::TestParamInfo<NameCase>& info) { return info.param.name; });
 
 }  // namespace

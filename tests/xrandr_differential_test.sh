@@ -188,12 +188,25 @@ placement)
     else
         echo "skip /proc hidden: the sanitizers' runtime reads /proc"
     fi
-    # A client library that will not load is named on standard error, and the run fails.
-    for library in libxcb.so.1 libxcb-randr.so.0; do
+    # A client library that will not load is named on standard error, with the loader's reason,
+    # and the run fails: an empty file, calls that cannot be bound, a dependency missing.
+    printf '%s\n' 'void gone(void);' 'int xcb_randr_id;' \
+        'void xcb_randr_query_version(void) { gone(); }' 'void xcb_randr_query_version_reply(void) { gone(); }' \
+        'void xcb_randr_get_monitors(void) { gone(); }' 'void xcb_randr_get_monitors_reply(void) { gone(); }' >"$work/unbound.c"
+    cc -shared -fPIC -o "$work/unbound.so" "$work/unbound.c"
+    cc -shared -fPIC -o "$work/libgone.so.1" -Wl,-soname,libgone.so.1 -x c /dev/null
+    cc -shared -fPIC -o "$work/needs_gone.so" -x c /dev/null -x none -Wl,--no-as-needed "$work/libgone.so.1"
+    rm "$work/libgone.so.1"
+    while IFS='|' read -r library stand_in reason; do
         path=$(ldconfig -p | awk -v name="$library" '$1 == name && /x86-64/ && !found++ { print $NF }')
-        want_status=1 want_err="monitor_listing: cannot load $library: file too short" check "$library hidden" "" \
-            "DISPLAY=:$plain" -- unshare -m sh -c "mount --bind /dev/null $path && exec \"\$0\""
-    done
+        want_status=1 want_err="monitor_listing: cannot load $library: $reason" check "$library: $stand_in" "" \
+            "DISPLAY=:$plain" -- unshare -m sh -c "mount --bind $stand_in $path && exec \"\$0\""
+    done <<EOF
+libxcb.so.1|/dev/null|file too short
+libxcb-randr.so.0|/dev/null|file too short
+libxcb-randr.so.0|$work/unbound.so|undefined symbol: gone
+libxcb.so.1|$work/needs_gone.so|libgone.so.1: cannot open shared object file: No such file or directory
+EOF
     # A relative WAYLAND_DISPLAY that libwayland cannot resolve leaves the X display, quietly.
     compare "relative WAYLAND_DISPLAY, no XDG_RUNTIME_DIR, unshare refused" -u XDG_RUNTIME_DIR \
         "DISPLAY=:$plain" WAYLAND_DISPLAY=wayland-0 -- "$no_unshare"

@@ -19,6 +19,23 @@ void EndWithFailure()
     _exit(1);
 }
 
+// dlerror()'s text starts with the path of the library it speaks of ("/lib/.../libxcb.so.1: file
+// too short"). Where that is `soname` itself, the soname already names it; where it is another
+// ("libXau.so.6: cannot open shared object file"), that name is the point of the message.
+const char* WithoutOwnPath(const char* reason, const char* soname)
+{
+    const char* colon = strstr(reason, ": ");
+    if (colon == nullptr) {
+        return reason;
+    }
+    const char* name = colon;
+    while (name != reason && name[-1] != '/') {
+        --name;
+    }
+    const size_t length = strlen(soname);
+    return size_t(colon - name) == length && strncmp(name, soname, length) == 0 ? colon + 2 : reason;
+}
+
 }  // namespace
 
 void LibraryFailed(const char* soname, const char* reason)
@@ -27,20 +44,17 @@ void LibraryFailed(const char* soname, const char* reason)
         return;
     }
     failed = true;
-    // dlerror() starts with the path it tried ("/lib/.../libxcb.so.1: file too short"): the
-    // soname already names the library.
-    const char* rest = reason != nullptr ? strstr(reason, ": ") : nullptr;
     fprintf(stderr, "monitor_listing: cannot load %s: %s\n", soname,
-            rest != nullptr     ? rest + 2
-            : reason != nullptr ? reason
-                                : "unknown error");
+            reason != nullptr ? WithoutOwnPath(reason, soname) : "unknown error");
     atexit(EndWithFailure);
 }
 
 void* OpenLibrary(const char* soname)
 {
-    // Never closed: the calls are used until the process ends.
-    void* library = dlopen(soname, RTLD_LAZY | RTLD_LOCAL);
+    // Never closed: the calls are used until the process ends. Bound now, so that a library whose
+    // own calls cannot be resolved (a dependency of another version) fails here, with the
+    // loader's reason, rather than ending the process at its first call.
+    void* library = dlopen(soname, RTLD_NOW | RTLD_LOCAL);
     if (library == nullptr) {
         LibraryFailed(soname, dlerror());
     }

@@ -2,8 +2,11 @@
 // and the callbacks are made afterwards, on the caller's thread, from what was read. Only that
 // display's client libraries are loaded, on this thread before any worker starts, since mapping
 // memory costs more once a second thread may run on another CPU.
+#include <errno.h>
+#include <limits.h>
 #include <locale.h>
 #include <stdlib.h>
+#include <sys/socket.h>
 
 #include "linux_exchange.h"
 #include "wayland_client.h"
@@ -17,6 +20,38 @@ bool IsSet(const char* variable)
 {
     const char* value = getenv(variable);
     return value != nullptr && value[0] != '\0';
+}
+
+bool IsConnectedUnixStream(long fd)
+{
+    int domain = 0, type = 0;
+    socklen_t domain_size = sizeof domain, type_size = sizeof type;
+    sockaddr_storage peer;
+    socklen_t peer_size = sizeof peer;
+    return getsockopt(int(fd), SOL_SOCKET, SO_DOMAIN, &domain, &domain_size) == 0 && domain == AF_UNIX &&
+           getsockopt(int(fd), SOL_SOCKET, SO_TYPE, &type, &type_size) == 0 && type == SOCK_STREAM &&
+           getpeername(int(fd), reinterpret_cast<sockaddr*>(&peer), &peer_size) == 0;
+}
+
+// libwayland takes its connection from WAYLAND_SOCKET, a descriptor that a compositor hands to a
+// client it starts, before it looks at WAYLAND_DISPLAY. Only a connected Unix stream socket other
+// than the standard descriptors can be that: any other value is stray, and is dropped for this run
+// so that WAYLAND_DISPLAY decides. Standard output is never taken for a compositor.
+bool WaylandSocketHandedOver()
+{
+    const char* value = getenv("WAYLAND_SOCKET");
+    if (value == nullptr) {
+        return false;
+    }
+    char* end = nullptr;
+    errno = 0;
+    const long fd = strtol(value, &end, 10);
+    const bool handed_over =
+        errno == 0 && end != value && *end == '\0' && fd > 2 && fd <= INT_MAX && IsConnectedUnixStream(fd);
+    if (!handed_over) {
+        unsetenv("WAYLAND_SOCKET");
+    }
+    return handed_over;
 }
 
 // The names are written as the display gives them, in UTF-8, whatever the locale says. An ASCII
@@ -40,7 +75,7 @@ BOOL EnumDisplayMonitors(HDC, LPCRECT, MONITORENUMPROC lpfnEnum, LPARAM dwData)
     // Wayland's own view where a compositor can be reached; X11's otherwise, never a mix of
     // both. A library that will not load is an error, never a reason to read the other display.
     ExchangeResult result = {};
-    if (IsSet("WAYLAND_DISPLAY")) {
+    if (WaylandSocketHandedOver() || IsSet("WAYLAND_DISPLAY")) {
         if (!LoadWaylandClient()) {
             return FALSE;
         }

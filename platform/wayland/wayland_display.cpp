@@ -249,10 +249,6 @@ void Quiet(const char*, va_list) {}
 
 bool WaylandExchange(Exchange* exchange)
 {
-    const char* name = getenv("WAYLAND_DISPLAY");
-    if (name == nullptr || name[0] == '\0') {
-        return false;
-    }
     wl_log_set_handler_client(Quiet);
     wl_display* display = wl_display_connect(nullptr);
     if (display == nullptr) {

@@ -7,5 +7,5 @@
 // Connects to the compositor that WAYLAND_DISPLAY names and publishes its outputs; the calls are
 // those of LoadWaylandClient. Every wait is bounded by ExchangeWaitMs, so it runs on the calling
 // thread (RunExchangeHere); mutter's D-Bus query goes to a worker. Returns false, having published
-// nothing, when WAYLAND_DISPLAY is unset or no compositor could be reached.
+// nothing, when no compositor could be reached.
 bool WaylandExchange(Exchange* exchange);

@@ -73,14 +73,15 @@ compare() {
     check "$1" "$(expect "$names" "$2")" "${@:3}"
 }
 
-# on_stand_in CASE EXPECTED ARG...: the program on a stand-in compositor started with ARGs.
+# on_stand_in CASE EXPECTED ARG...: the program on a stand-in compositor started with ARGs (and
+# the environment $with adds).
 on_stand_in() {
     local case=$1 expected=$2
     shift 2
     XDG_RUNTIME_DIR=$top "$stand_in" "$@" >"$top/stand_in" </dev/null &
     stand_in_pid=$!
     for _ in $(seq 100); do [ -s "$top/stand_in" ] && break; sleep 0.05; done
-    check "$case" "$expected" "WAYLAND_DISPLAY=$(cat "$top/stand_in")"
+    check "$case" "$expected" "WAYLAND_DISPLAY=$(cat "$top/stand_in")" ${with:-}
     kill "$stand_in_pid" 2>/dev/null || true
     wait "$stand_in_pid" || { echo "FAIL $case: stand-in status $?"; failures=$((failures + 1)); }
     stand_in_pid=
@@ -157,6 +158,21 @@ stand_in)
         "$(expect $'A-1\nA-3' "")" --output v4:A-1 --output v4:A-2 --output v4:A-3 --withdraw-after-registry 2
     on_stand_in "an output withdrawn after the bind: left out" "$(expect $'B-1\nB-3' "")" \
         --output v3 --xdg B-1 --output v3 --xdg B-2 --output v3 --xdg B-3 --withdraw-after-bind 2
+    # WAYLAND_SOCKET: used when it is a connected socket handed over, never when it is a standard
+    # descriptor (here standard output, a socket) or no descriptor at all.
+    printf '%s\n' 'import os, socket, sys' 's = socket.socket(socket.AF_UNIX)' \
+        's.connect(os.environ.pop("WAYLAND_DISPLAY")); os.dup2(s.fileno(), 3)' \
+        'os.environ["WAYLAND_SOCKET"] = "3"; os.execv(sys.argv[1], sys.argv[1:])' >"$top/hand_over.py"
+    printf '%s\n' 'import socket, subprocess, sys' 'ours, its = socket.socketpair()' \
+        'run = subprocess.Popen(sys.argv[1:], stdout=its); its.close()' \
+        'sys.stdout.buffer.write(b"".join(iter(lambda: ours.recv(4096), b""))); sys.exit(run.wait())' >"$top/socket_out.py"
+    printf '#!/bin/sh\nexec python3 %s %s "$@"\n' "$top/hand_over.py" "$program" >"$top/hand_over"
+    printf '#!/bin/sh\nexec python3 %s %s "$@"\n' "$top/socket_out.py" "$program" >"$top/socket_out"
+    chmod +x "$top/hand_over" "$top/socket_out"
+    program=$top/hand_over on_stand_in "WAYLAND_SOCKET handed over, no WAYLAND_DISPLAY" "$(expect S-1 "")" --output v4:S-1
+    with=WAYLAND_SOCKET=1 program=$top/socket_out on_stand_in "WAYLAND_SOCKET=1, standard output a socket: ignored" \
+        "$(expect S-1 "")" --output v4:S-1
+    with=WAYLAND_SOCKET=junk on_stand_in "WAYLAND_SOCKET=junk: ignored" "$(expect S-1 "")" --output v4:S-1
     ;;
 *)
     echo "usage: $0 PROGRAM sway|weston|kwin|mutter|failures|stand_in [STAND_IN_COMPOSITOR]" >&2

@@ -46,7 +46,7 @@ set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_SOURCE_DIR}/cmake/debian_directories
 # libdbus serves only GNOME's primary.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libwayland-client0 (>= 1.20.0), libxcb-randr0 (>= 1.12), libxcb1")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libdbus-1-3")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libdbus-1-3, libxcb-xinerama0")
 # md5sums and the other control files 0644, as Debian's own tools write them.
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 # The build needs the Wayland protocol files and scanner, and libdbus's headers only.
-run_packages=(cmake ninja-build g++ pkg-config libxcb1-dev libxcb-randr0-dev xvfb x11-xserver-utils
+run_packages=(cmake ninja-build g++ pkg-config libxcb1-dev libxcb-randr0-dev libxcb-xinerama0-dev xvfb x11-xserver-utils
     libwayland-dev libwayland-bin wayland-protocols plasma-wayland-protocols libdbus-1-dev)
 # Headless Wayland compositors for the tests (tests/wayland) and their tools (kscreen-doctor is
 # in libkf5screen-bin, busctl in systemd).

@@ -143,7 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
     Answers, StandInServer,
     testing::Values(StandInCase{"TwoMonitors", kTwo, kTwoLines},
                     StandInCase{"TwoMonitorsOverTcp", kTwo + Options{"--tcp"}, kTwoLines},
-                    StandInCase{"RandrOlderThan15", kTwo + Options{"--randr=1.4"}, ""}),
+                    StandInCase{"RandrOlderThan15ListsTheScreen", kTwo + Options{"--randr=1.4"}, "\tfalse\n"}),
     CaseName);
 
 INSTANTIATE_TEST_SUITE_P(

@@ -81,13 +81,27 @@ TEST(NoServer, EmptyReportQuietlyAndStatus0)
     }
 }
 
-TEST(NoServer, ServerWithoutRandrGivesAnEmptyReport)
+// Without RandR 1.5 there are no monitors to ask for: as Windows (Wine) does there, the screen,
+// or each Xinerama head; unnamed and none primary, since such a server gives neither.
+void ExpectWithoutRandr(const std::vector<std::string>& extra, const std::string& expected)
 {
-    Xvfb server({"-extension", "RANDR"});
+    std::vector<std::string> args = {"-extension", "RANDR", "-screen", "0", "800x600x24"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    Xvfb server(args);
     const Outcome outcome = RunOn(server.display());
-    EXPECT_EQ(outcome.out, "");
+    EXPECT_EQ(outcome.out, expected);
     EXPECT_EQ(outcome.err, "");
     EXPECT_EQ(outcome.status, 0);
+}
+
+TEST(WithoutRandr, ListsTheScreen)
+{
+    ExpectWithoutRandr({"-screen", "1", "640x480x24"}, "\tfalse\n");
+}
+
+TEST(WithoutRandr, ListsEachXineramaHead)
+{
+    ExpectWithoutRandr({"-screen", "1", "640x480x24", "+xinerama"}, "\tfalse\n\tfalse\n");
 }
 
 }  // namespace

@@ -207,6 +207,11 @@ libxcb-randr.so.0|/dev/null|file too short
 libxcb-randr.so.0|$work/unbound.so|undefined symbol: gone
 libxcb.so.1|$work/needs_gone.so|libgone.so.1: cannot open shared object file: No such file or directory
 EOF
+    # Xinerama's library is only recommended: without it, a server without RandR lists its screen.
+    xvfb heads -extension RANDR +xinerama -screen 0 800x600x24 -screen 1 640x480x24
+    path=$(ldconfig -p | awk '$1 == "libxcb-xinerama.so.0" && /x86-64/ && !found++ { print $NF }')
+    check "libxcb-xinerama.so.0 hidden: the screen" $'\tfalse' "DISPLAY=:$heads" -- \
+        unshare -m sh -c "mount --bind /dev/null $path && exec \"\$0\""
     # A relative WAYLAND_DISPLAY that libwayland cannot resolve leaves the X display, quietly.
     compare "relative WAYLAND_DISPLAY, no XDG_RUNTIME_DIR, unshare refused" -u XDG_RUNTIME_DIR \
         "DISPLAY=:$plain" WAYLAND_DISPLAY=wayland-0 -- "$no_unshare"

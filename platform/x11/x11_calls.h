@@ -17,3 +17,8 @@
 #define xcb_randr_query_version_reply x11_client.xcb_randr_query_version_reply
 #define xcb_randr_get_monitors x11_client.xcb_randr_get_monitors
 #define xcb_randr_get_monitors_reply x11_client.xcb_randr_get_monitors_reply
+#define xcb_xinerama_id (*x11_client.xcb_xinerama_id)
+#define xcb_xinerama_is_active x11_client.xcb_xinerama_is_active
+#define xcb_xinerama_is_active_reply x11_client.xcb_xinerama_is_active_reply
+#define xcb_xinerama_query_screens x11_client.xcb_xinerama_query_screens
+#define xcb_xinerama_query_screens_reply x11_client.xcb_xinerama_query_screens_reply

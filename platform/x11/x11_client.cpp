@@ -20,3 +20,16 @@ bool LoadX11Client()
 #undef X11_LOAD_XCB
 #undef X11_LOAD_RANDR
 }
+
+bool LoadX11Xinerama()
+{
+    // Bound now, as the others are; never closed.
+    void* const xinerama = dlopen("libxcb-xinerama.so.0", RTLD_NOW | RTLD_LOCAL);
+    bool loaded = xinerama != nullptr;
+#define X11_LOAD_XINERAMA(name) \
+    loaded =                    \
+        loaded && (x11_client.name = reinterpret_cast<decltype(x11_client.name)>(dlsym(xinerama, #name)));
+    X11_XINERAMA_CALLS(X11_LOAD_XINERAMA)
+#undef X11_LOAD_XINERAMA
+    return loaded;
+}

@@ -4,6 +4,7 @@
 
 #include <xcb/randr.h>
 #include <xcb/xcb.h>
+#include <xcb/xinerama.h>
 
 // clang-format off
 #define X11_XCB_CALLS(CALL)            \
@@ -22,12 +23,19 @@
     CALL(xcb_randr_query_version_reply) \
     CALL(xcb_randr_get_monitors)       \
     CALL(xcb_randr_get_monitors_reply)
+#define X11_XINERAMA_CALLS(CALL)       \
+    CALL(xcb_xinerama_id)              \
+    CALL(xcb_xinerama_is_active)       \
+    CALL(xcb_xinerama_is_active_reply) \
+    CALL(xcb_xinerama_query_screens)   \
+    CALL(xcb_xinerama_query_screens_reply)
 // clang-format on
 
 struct X11Client {
 #define X11_MEMBER(name) decltype(&::name) name;
     X11_XCB_CALLS(X11_MEMBER)
     X11_RANDR_CALLS(X11_MEMBER)
+    X11_XINERAMA_CALLS(X11_MEMBER)
 #undef X11_MEMBER
 };
 
@@ -36,3 +44,7 @@ extern X11Client x11_client;
 // Loads libxcb.so.1 and libxcb-randr.so.0 into x11_client; false, having said which and why on
 // standard error, when either cannot be loaded.
 bool LoadX11Client();
+
+// Loads libxcb-xinerama.so.0 into x11_client, for a server without RandR 1.5 only; false when it
+// cannot be loaded. Quietly: without it, such a server's screen is listed whole.
+bool LoadX11Xinerama();

@@ -1,5 +1,5 @@
 // The X11 backend of the Linux layer: the RandR 1.5 active monitors of the X server named by
-// DISPLAY, read through XCB.
+// DISPLAY, read through XCB; on a server without RandR 1.5, its Xinerama heads or its screen.
 #pragma once
 
 #include "linux_exchange.h"

@@ -1,11 +1,11 @@
 // Monitor records from RandR replies, checked against the bytes the server really sent.
 #include "x11_replies.h"
 
-#include "linux_names.h"
-
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
+
+#include "linux_names.h"
 
 size_t X11ReplySize(const void* reply)
 {
@@ -70,6 +70,30 @@ void X11SetMonitorName(MONITORINFOEXW* monitor, const xcb_get_atom_name_reply_t*
         text = reinterpret_cast<const char*>(reply + 1);
     }
     SetDeviceNameFromUtf8(monitor, text, length);
+}
+
+bool X11ReadHeads(const xcb_xinerama_query_screens_reply_t* reply, size_t size, MonitorList* heads)
+{
+    *heads = {};
+    if (reply == nullptr || size < sizeof *reply) {
+        return false;
+    }
+    const size_t room = (size - sizeof *reply) / sizeof(xcb_xinerama_screen_info_t);
+    const size_t count = reply->number < room ? reply->number : room;
+    heads->monitors = static_cast<MONITORINFOEXW*>(calloc(count ? count : 1, sizeof(MONITORINFOEXW)));
+    if (heads->monitors == nullptr) {
+        return false;
+    }
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(reply + 1);
+    for (; heads->count < count; ++heads->count) {
+        xcb_xinerama_screen_info_t head;
+        memcpy(&head, bytes + heads->count * sizeof head, sizeof head);
+        MONITORINFOEXW& info = heads->monitors[heads->count];
+        info.cbSize = sizeof info;
+        info.rcMonitor = RECT{head.x_org, head.y_org, head.x_org + head.width, head.y_org + head.height};
+        info.rcWork = info.rcMonitor;
+    }
+    return true;
 }
 
 void X11FreeMonitors(X11Monitors* monitors)

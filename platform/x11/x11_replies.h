@@ -4,6 +4,7 @@
 
 #include <stddef.h>
 #include <xcb/randr.h>
+#include <xcb/xinerama.h>
 #include <xcb/xproto.h>
 
 #include "linux_monitors.h"
@@ -23,5 +24,10 @@ bool X11ReadMonitors(const xcb_randr_get_monitors_reply_t* reply, size_t size, X
 
 // Sets the record's device name from a GetAtomName reply of `size` bytes (null: no name).
 void X11SetMonitorName(MONITORINFOEXW* monitor, const xcb_get_atom_name_reply_t* reply, size_t size);
+
+// One record per head of a Xinerama QueryScreens reply of `size` bytes, in the server's order:
+// unnamed, none primary. A reply cut short keeps the heads that are whole. Returns false when no
+// list could be made.
+bool X11ReadHeads(const xcb_xinerama_query_screens_reply_t* reply, size_t size, MonitorList* heads);
 
 void X11FreeMonitors(X11Monitors* monitors);

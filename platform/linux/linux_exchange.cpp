@@ -16,14 +16,13 @@
 namespace {
 
 const time_t kIdleSeconds = 5;
-const time_t kMostSeconds = 30;
 
 struct ExchangeState {
     pthread_mutex_t lock;
     pthread_cond_t ended;
     ExchangeBackend* backend;
     MonitorList published;
-    timespec start;
+    timespec last_call;  // given up then, whatever progress it makes
     timespec last_progress;
     int saved_stderr;  // the program's descriptor 2 while the worker shares its table, or -1
     bool reached;      // what the backend returned
@@ -46,6 +45,17 @@ bool Before(const timespec& a, const timespec& b)
 timespec Plus(timespec t, time_t seconds)
 {
     t.tv_sec += seconds;
+    return t;
+}
+
+timespec PlusMs(timespec t, int ms)
+{
+    t.tv_sec += ms / 1000;
+    t.tv_nsec += long(ms % 1000) * 1000000;
+    if (t.tv_nsec >= 1000000000) {
+        t.tv_sec += 1;
+        t.tv_nsec -= 1000000000;
+    }
     return t;
 }
 
@@ -85,12 +95,11 @@ void* Work(void* argument)
 }
 
 // Runs while holding the lock: when the exchange is to be given up, having completed no stage
-// for 5 s or having run for 30 s.
+// for 5 s or having run as long as it may.
 timespec Deadline(const ExchangeState* state)
 {
     const timespec idle = Plus(state->last_progress, kIdleSeconds);
-    const timespec last_call = Plus(state->start, kMostSeconds);
-    return Before(last_call, idle) ? last_call : idle;
+    return Before(state->last_call, idle) ? state->last_call : idle;
 }
 
 // Runs while holding the lock: records progress, or says the exchange was given up.
@@ -165,7 +174,7 @@ bool ExchangeUpdate(Exchange* exchange, size_t index, const MONITORINFOEXW& moni
 
 namespace {
 
-ExchangeState* NewState(ExchangeBackend* backend)
+ExchangeState* NewState(ExchangeBackend* backend, int most_ms)
 {
     ExchangeState* state = static_cast<ExchangeState*>(calloc(1, sizeof(ExchangeState)));
     if (state == nullptr) {
@@ -179,8 +188,8 @@ ExchangeState* NewState(ExchangeBackend* backend)
     pthread_condattr_destroy(&clock);
     state->backend = backend;
     state->saved_stderr = -1;
-    state->start = Now();
-    state->last_progress = state->start;
+    state->last_progress = Now();
+    state->last_call = PlusMs(state->last_progress, most_ms);
     return state;
 }
 
@@ -230,7 +239,7 @@ bool AwaitWorker(ExchangeState* state, ExchangeResult* result)
 
 ExchangeResult RunExchangeHere(ExchangeBackend* backend)
 {
-    ExchangeState* state = NewState(backend);
+    ExchangeState* state = NewState(backend, kExchangeMostMs);
     if (state == nullptr) {
         return {};
     }
@@ -243,9 +252,9 @@ ExchangeResult RunExchangeHere(ExchangeBackend* backend)
     return result;
 }
 
-ExchangeResult RunExchange(ExchangeBackend* backend)
+ExchangeResult RunExchange(ExchangeBackend* backend, int most_ms)
 {
-    ExchangeState* state = NewState(backend);
+    ExchangeState* state = NewState(backend, most_ms);
     if (state == nullptr) {
         return {};
     }

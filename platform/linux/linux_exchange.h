@@ -26,10 +26,13 @@ struct ExchangeResult {
     bool reached;  // the backend reached its display, or was given up while trying
 };
 
+// The longest an exchange may run, progress or not.
+const int kExchangeMostMs = 30000;
+
 // Runs `backend` on a worker thread and returns what it published: all of it when it ends, or
-// what it had published when it has completed no stage for 5 s, or after 30 s in any case. The
-// worker's descriptor 2 is /dev/null, and it takes no signals.
-ExchangeResult RunExchange(ExchangeBackend* backend);
+// what it had published when it has completed no stage for 5 s, or after `most_ms` in any case.
+// The worker's descriptor 2 is /dev/null, and it takes no signals.
+ExchangeResult RunExchange(ExchangeBackend* backend, int most_ms = kExchangeMostMs);
 
 // Runs `backend` on the calling thread, under the same deadline, for a backend whose every wait
 // is bounded by ExchangeWaitMs and whose libraries write nothing to descriptor 2.

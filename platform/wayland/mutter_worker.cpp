@@ -11,6 +11,7 @@ namespace {
 const int kDBusTimeoutMs = 5000;
 
 MutterOutputs* handed_over = nullptr;  // to the next worker, which frees it
+int dbus_timeout_ms = kDBusTimeoutMs;   // for the next worker's call
 
 void FreeOutputs(MutterOutputs* outputs)
 {
@@ -25,7 +26,7 @@ void FreeOutputs(MutterOutputs* outputs)
 bool AskMutter(Exchange* exchange)
 {
     MutterOutputs* outputs = handed_over;
-    char* primary = MutterPrimaryConnector(kDBusTimeoutMs);
+    char* primary = MutterPrimaryConnector(dbus_timeout_ms);
     for (size_t i = 0; primary != nullptr && i < outputs->count; ++i) {
         if (outputs->names[i] != nullptr && strcmp(primary, outputs->names[i]) == 0) {
             outputs->records[i].dwFlags = MONITORINFOF_PRIMARY;
@@ -46,8 +47,16 @@ void PublishMutterPrimary(Exchange* exchange, MutterOutputs* outputs)
         FreeOutputs(outputs);
         return;
     }
+    // The query ends within what is left of the run's own time, so that it never stretches the
+    // run past its cap.
+    const int left_ms = ExchangeWaitMs(exchange);
+    if (left_ms == 0) {
+        FreeOutputs(outputs);
+        return;
+    }
     handed_over = outputs;
-    const ExchangeResult answer = RunExchange(AskMutter);
+    dbus_timeout_ms = left_ms < kDBusTimeoutMs ? left_ms : kDBusTimeoutMs;
+    const ExchangeResult answer = RunExchange(AskMutter, left_ms);
     if (answer.list.monitors != nullptr) {
         ExchangePublish(exchange, answer.list.monitors, answer.list.count);
     }

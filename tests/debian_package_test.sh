@@ -32,7 +32,7 @@ install)
     # One package for each library the program needs or loads, none other.
     depends=$(dpkg-deb -f "$deb" Depends | sed -E 's/ \([^)]*\)//g' | tr -d ' ' | tr , '\n' | sort | paste -sd ' ')
     [[ $depends == "libc6 libwayland-client0 libxcb-randr0 libxcb1" ]] || fail "Depends: $depends"
-    [[ $(dpkg-deb -f "$deb" Recommends) == libdbus-1-3 ]] || fail "Recommends: $(dpkg-deb -f "$deb" Recommends)"
+    [[ $(dpkg-deb -f "$deb" Recommends) == "libdbus-1-3, libxcb-xinerama0" ]] || fail "Recommends: $(dpkg-deb -f "$deb" Recommends)"
 
     # A root of its own, whose dpkg database says what this machine has installed (without the
     # files), so that dpkg checks the dependencies as on this machine, and leaves a package that a

@@ -10,11 +10,13 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 # NAME FILE :: TEXT => REPLACEMENT, with \n for a line end; TEXT must occur in FILE.
+# MUTANTS=FILE takes the table from FILE instead (the same form), for a set written elsewhere.
 mutants=$(
+    [ -z "${MUTANTS:-}" ] || exec cat "$MUTANTS"
     cat <<'TABLE'
-overlong-accepted platform/linux/linux_names.cpp :: value < least[length] => value < least[0]
-latin1-invalid-byte platform/linux/linux_names.cpp ::     if (length == 0 || size_t(end - text) < length) {\n        *c = kReplacement; =>     if (length == 0 || size_t(end - text) < length) {\n        *c = lead;
-cut-off-read platform/linux/linux_names.cpp :: size_t(end - text) < length => size_t(end - text) < 1
+overlong-accepted platform/linux/linux_names.cpp :: lead == 0xE0 ? 0xA0 => lead == 0xE0 ? 0x80
+latin1-invalid-byte platform/linux/linux_names.cpp ::     if (length == 0) {\n        *c = kReplacement; =>     if (length == 0) {\n        *c = lead;
+cut-off-read platform/linux/linux_names.cpp :: if (text + i == end || => if (
 thirty-characters platform/linux/linux_names.cpp :: count < CCHDEVICENAME - 1 => count < CCHDEVICENAME - 2
 c1-not-control platform/linux/linux_monitors.cpp :: c < 0x20 || (c >= 0x7F && c < 0xA0) => c < 0x20 || c == 0x7F
 any-record-size platform/linux/linux_monitors.cpp :: lpmi->cbSize != sizeof(MONITORINFO) && lpmi->cbSize != sizeof(MONITORINFOEXW) => false
@@ -23,8 +25,8 @@ enumeration-not-stopped platform/linux/linux_monitors.cpp ::         if (!go_on)
 two-primaries platform/x11/x11_replies.cpp :: found.primary && !primary_seen => found.primary && (true || !primary_seen)
 name-past-reply platform/x11/x11_replies.cpp ::         if (length > size - sizeof *reply) { =>         if (false) {
 count-trusted platform/x11/x11_replies.cpp :: reply->nMonitors < room ? reply->nMonitors : room => reply->nMonitors < room ? reply->nMonitors : reply->nMonitors
-inactive-monitors platform/x11/x11_display.cpp :: xcb_randr_get_monitors(connection, root, 1) => xcb_randr_get_monitors(connection, root, 0)
-no-30s-cap platform/linux/linux_exchange.cpp :: kMostSeconds = 30; => kMostSeconds = 300;
+inactive-monitors platform/x11/x11_display.cpp :: xcb_randr_get_monitors(connection, screen->root, 1) => xcb_randr_get_monitors(connection, screen->root, 0)
+no-30s-cap platform/linux/linux_exchange.h :: kExchangeMostMs = 30000; => kExchangeMostMs = 300000;
 idle-50s platform/linux/linux_exchange.cpp :: kIdleSeconds = 5; => kIdleSeconds = 50;
 progress-not-kept platform/linux/linux_exchange.cpp ::     state->last_progress = Now();\n    return true; =>     return true;
 partial-report-dropped platform/linux/linux_exchange.cpp ::     result->list = state->published;\n    state->published = {}; =>     result->list = {};
@@ -47,6 +49,12 @@ no-zero-fill monitor_listing/report_monitor.cpp ::     memset(&info, 0, sizeof i
 plain-record-size monitor_listing/report_monitor.cpp ::     info.cbSize = sizeof info; =>     info.cbSize = sizeof(MONITORINFO);
 failure-status-0 monitor_listing/main.cpp ::         return 1; =>         return 0;
 no-flush-before-wait monitor_listing/main.cpp :: fflush(stdout) != 0 || ferror(stdout) => ferror(stdout)
+lazy-binding platform/linux/linux_libraries.cpp :: dlopen(soname, RTLD_NOW | RTLD_LOCAL) => dlopen(soname, RTLD_LAZY | RTLD_LOCAL)
+dependency-name-cut platform/linux/linux_libraries.cpp :: strncmp(name, soname, length) == 0 ? colon + 2 : reason => true ? colon + 2 : reason
+wayland-socket-standard platform/linux/linux_display.cpp :: fd > 2 && fd <= INT_MAX => fd >= 0 && fd <= INT_MAX
+wayland-socket-stray-kept platform/linux/linux_display.cpp ::         unsetenv("WAYLAND_SOCKET"); =>         (void)0;
+no-screen-without-randr platform/x11/x11_display.cpp ::     if (randr == nullptr || !randr->present) {\n        PublishScreens(connection, screen, exchange); =>     if (randr == nullptr || !randr->present) {
+xinerama-ignored platform/x11/x11_display.cpp ::     MonitorList heads = XineramaHeads(connection, exchange); =>     MonitorList heads = {};
 TABLE
 )
 

@@ -5,6 +5,7 @@
 #include <locale.h>
 #include <stdlib.h>
 
+#include "drm_display.h"
 #include "linux_exchange.h"
 #include "wayland_client.h"
 #include "wayland_display.h"
@@ -53,6 +54,11 @@ BOOL EnumDisplayMonitors(HDC, LPCRECT, MONITORENUMPROC lpfnEnum, LPARAM dwData)
         }
         // xcb_connect can wait without end, even in connect(2), where nothing can wake it.
         result = RunExchange(X11Exchange);
+    }
+    // No display server named (a text console): the kernel's connectors. A named one decides
+    // alone, even when it cannot be reached.
+    if (!IsSet("WAYLAND_DISPLAY") && !IsSet("DISPLAY")) {
+        result = DrmConnectedMonitors();
     }
     WriteInUtf8(result.list);
     ReportMonitors(&result.list, lpfnEnum, dwData);

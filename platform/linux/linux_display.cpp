@@ -8,6 +8,7 @@
 #include <stdlib.h>
 #include <sys/socket.h>
 
+#include "drm_display.h"
 #include "linux_exchange.h"
 #include "wayland_client.h"
 #include "wayland_display.h"
@@ -75,7 +76,8 @@ BOOL EnumDisplayMonitors(HDC, LPCRECT, MONITORENUMPROC lpfnEnum, LPARAM dwData)
     // Wayland's own view where a compositor can be reached; X11's otherwise, never a mix of
     // both. A library that will not load is an error, never a reason to read the other display.
     ExchangeResult result = {};
-    if (WaylandSocketHandedOver() || IsSet("WAYLAND_DISPLAY")) {
+    const bool wayland_named = WaylandSocketHandedOver() || IsSet("WAYLAND_DISPLAY");
+    if (wayland_named) {
         if (!LoadWaylandClient()) {
             return FALSE;
         }
@@ -88,6 +90,11 @@ BOOL EnumDisplayMonitors(HDC, LPCRECT, MONITORENUMPROC lpfnEnum, LPARAM dwData)
         }
         // xcb_connect can wait without end, even in connect(2), where nothing can wake it.
         result = RunExchange(X11Exchange);
+    }
+    // No display server named (a text console): the kernel's connectors. A named one decides
+    // alone, even when it cannot be reached.
+    if (!wayland_named && !IsSet("DISPLAY")) {
+        result = DrmConnectedMonitors();
     }
     WriteInUtf8(result.list);
     ReportMonitors(&result.list, lpfnEnum, dwData);

@@ -55,6 +55,12 @@ wayland-socket-standard platform/linux/linux_display.cpp :: fd > 2 && fd <= INT_
 wayland-socket-stray-kept platform/linux/linux_display.cpp ::         unsetenv("WAYLAND_SOCKET"); =>         (void)0;
 no-screen-without-randr platform/x11/x11_display.cpp ::     if (randr == nullptr || !randr->present) {\n        PublishScreens(connection, screen, exchange); =>     if (randr == nullptr || !randr->present) {
 xinerama-ignored platform/x11/x11_display.cpp ::     MonitorList heads = XineramaHeads(connection, exchange); =>     MonitorList heads = {};
+drm-enabled-ignored platform/drm/drm_display.cpp :: !Reads(dirfd(dir), entry->d_name, "enabled", "enabled") => false
+drm-writeback-kept platform/drm/drm_display.cpp :: || strncmp(name, "Writeback-", 10) == 0 =>
+drm-id-order-ignored platform/drm/drm_display.cpp ::     if (x.id != y.id) { =>     if (false) {
+drm-names-not-versions platform/drm/drm_display.cpp :: return strverscmp(x.name, y.name); => return strcmp(x.name, y.name);
+drm-word-prefix platform/drm/drm_display.cpp :: (length == n || (length => (true || (length
+drm-beside-named-display platform/linux/linux_display.cpp :: if (!wayland_named && !IsSet("DISPLAY")) { => if (!result.reached) {
 TABLE
 )
 

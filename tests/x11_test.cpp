@@ -73,7 +73,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(NoServer, EmptyReportQuietlyAndStatus0)
 {
-    for (const char* display : {"", ":4091", "nosuchhost:0", "not a display"}) {
+    for (const char* display : {":4091", "nosuchhost:0", "not a display"}) {
         const Outcome outcome = RunOn(display);
         EXPECT_EQ(outcome.out, "") << display;
         EXPECT_EQ(outcome.err, "") << display;

@@ -217,8 +217,11 @@ void Query(wl_display* display, Compositor* compositor, Exchange* exchange)
     kde_output_order_v1* order = nullptr;
     if (WaylandRoundtrip(display, exchange) && Publish(exchange, compositor, nullptr)) {
         BindAll(registry, compositor, &xdg_manager, &order);
-        if (WaylandRoundtrip(display, exchange) && Publish(exchange, compositor, compositor->first_named) &&
-            order == nullptr && compositor->mutter) {
+        // What was read is published even where the compositor stalls or goes before the round
+        // trip's end: names that came before it went are names it gave.
+        const bool answered = WaylandRoundtrip(display, exchange);
+        if (Publish(exchange, compositor, compositor->first_named) && answered && order == nullptr &&
+            compositor->mutter) {
             AskMutterForPrimary(exchange, compositor);
         }
     }

@@ -7,9 +7,10 @@ set -euo pipefail
 run_packages=(cmake ninja-build g++ pkg-config libxcb1-dev libxcb-randr0-dev libxcb-xinerama0-dev xvfb x11-xserver-utils
     libwayland-dev libwayland-bin wayland-protocols plasma-wayland-protocols libdbus-1-dev)
 # Headless Wayland compositors for the tests (tests/wayland) and their tools (kscreen-doctor is
-# in libkf5screen-bin, busctl in systemd).
+# in libkf5screen-bin, busctl in systemd); python3-dbus and python3-gi serve a stand-in of
+# mutter's DisplayConfig.
 wayland_packages=(sway kwin-wayland mutter weston wayland-utils libkf5screen-bin qtwayland5
-    dbus-daemon systemd jq)
+    dbus-daemon systemd jq python3-dbus python3-gi)
 test_packages=("${run_packages[@]}" "${wayland_packages[@]}" libgtest-dev tmux xauth python3 file
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 icoutils
     clang libclang-rt-14-dev libfuzzer-14-dev valgrind dpkg-dev lintian man-db)

@@ -1,8 +1,10 @@
 // A scripted stand-in for the two display calls, for the cases a real server cannot produce.
 // FAKE_MONITORS holds one monitor per line, "FLAGS|NAME": FLAGS is the dwFlags value in hex,
-// or "fail" for a monitor whose GetMonitorInfoW fails and leaves the record as it was.
+// or "fail" for a monitor whose GetMonitorInfoW fails and leaves the record as it was, or
+// "pause" for one reported after a second's pause.
 #include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
 
 #include "win32_display.h"
 
@@ -37,6 +39,9 @@ BOOL EnumDisplayMonitors(HDC, LPCRECT, MONITORENUMPROC lpfnEnum, LPARAM dwData)
         const char* bar = static_cast<const char*>(memchr(line, '|', length));
         FakeMonitor monitor = {};
         monitor.fails = strncmp(line, "fail", 4) == 0;
+        if (strncmp(line, "pause", 5) == 0) {
+            sleep(1);
+        }
         monitor.flags = monitor.fails ? 0 : DWORD(strtoul(line, nullptr, 16));
         monitor.name = bar ? bar + 1 : line + length;
         monitor.name_length = bar ? size_t(line + length - bar - 1) : 0;

@@ -8,9 +8,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <stdexcept>
 
 #include "process.h"
 #include "xvfb.h"
@@ -151,6 +148,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(StandInCase{"BeforeTheSetupReply", kTwo + Options{"--close-after=connect"}, ""},
                     StandInCase{"InsideTheSetupReply", kTwo + Options{"--close-during=setup"}, ""},
                     StandInCase{"AfterTheSetupReply", kTwo + Options{"--close-after=setup"}, ""},
+                    StandInCase{"StopsReadingAtTheSetupReply", kTwo + Options{"--gone-after=setup"}, ""},
                     StandInCase{"InsideQueryExtension", kTwo + Options{"--close-during=extension"}, ""},
                     StandInCase{"AfterQueryExtension", kTwo + Options{"--close-after=extension"}, ""},
                     StandInCase{"InsideQueryVersion", kTwo + Options{"--close-during=version"}, ""},
@@ -219,103 +217,6 @@ INSTANTIATE_TEST_SUITE_P(
                                 Monitor("DP-1") + Options{"--monitor", "!:primary"} + Monitor("HDMI-2"),
                                 "DP-1\tfalse\n\ttrue\nHDMI-2\tfalse\n"}),
     CaseName);
-
-// A directory of its own for the test's authority files, removed with everything in it.
-class TempDir {
-public:
-    TempDir()
-    {
-        char path[] = "/tmp/monitor_listing_test.XXXXXX";
-        if (mkdtemp(path) == nullptr) {
-            throw std::runtime_error("mkdtemp");
-        }
-        path_ = path;
-    }
-    ~TempDir()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    std::string File(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
-
-const char kCookie[] = "0123456789abcdef0123456789abcdef";
-const char kOtherCookie[] = "fedcba9876543210fedcba9876543210";
-
-// Files an MIT-MAGIC-COOKIE-1 for `display` in the authority file `file`.
-void AddCookie(const std::string& file, const std::string& display, const char* cookie)
-{
-    Launch launch;
-    launch.argv = {"/usr/bin/xauth", "-q", "-f", file, "add", display, "MIT-MAGIC-COOKIE-1", cookie};
-    ASSERT_EQ(RunProgram(launch).status, 0);
-}
-
-enum class Authority { kRightCookie, kWrongCookie, kCookieOfAnotherDisplay, kEmptyFile, kNoFile };
-
-struct AuthCase {
-    const char* name;
-    Authority authority;
-    bool tcp;
-    std::string expected;
-};
-
-void PrintTo(const AuthCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
-class CookieServer : public testing::TestWithParam<AuthCase> {};
-
-// Xvfb with an authority file lets in only the clients that show its cookie. It reads the
-// file once, at start, and takes every cookie in it whatever display it is filed under.
-TEST_P(CookieServer, ListsOnlyWithTheRightCookie)
-{
-    const AuthCase& c = GetParam();
-    TempDir dir;
-    const std::string server_file = dir.File("server");
-    ASSERT_NO_FATAL_FAILURE(AddCookie(server_file, ":0", kCookie));
-    Options extra = {"-auth", server_file};
-    if (c.tcp) {
-        extra = extra + Options{"-listen", "tcp"};
-    }
-    Xvfb server(extra);
-
-    // The client looks its cookie up under the display number, for TCP on loopback as well.
-    const std::string client_file = dir.File("client");
-    const std::string number = server.display().substr(1);
-    switch (c.authority) {
-        case Authority::kRightCookie: AddCookie(client_file, ":" + number, kCookie); break;
-        case Authority::kWrongCookie: AddCookie(client_file, ":" + number, kOtherCookie); break;
-        case Authority::kCookieOfAnotherDisplay:
-            AddCookie(client_file, ":" + std::to_string(std::stoi(number) + 1), kCookie);
-            break;
-        case Authority::kEmptyFile: std::ofstream(client_file).close(); break;
-        case Authority::kNoFile: break;
-    }
-    ASSERT_FALSE(HasFatalFailure());
-
-    const Ending run = RunOn((c.tcp ? "127.0.0.1" : "") + server.display(), {"XAUTHORITY=" + client_file});
-    EXPECT_EQ(run.outcome.out, c.expected);
-    EXPECT_EQ(run.outcome.err, "");
-    EXPECT_EQ(run.outcome.status, 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Xvfb, CookieServer,
-    testing::Values(AuthCase{"RightCookie", Authority::kRightCookie, false, "screen\tfalse\n"},
-                    AuthCase{"RightCookieOverTcp", Authority::kRightCookie, true, "screen\tfalse\n"},
-                    AuthCase{"WrongCookie", Authority::kWrongCookie, false, ""},
-                    AuthCase{"WrongCookieOverTcp", Authority::kWrongCookie, true, ""},
-                    AuthCase{"CookieOfAnotherDisplay", Authority::kCookieOfAnotherDisplay, false, ""},
-                    AuthCase{"EmptyAuthorityFile", Authority::kEmptyFile, false, ""},
-                    AuthCase{"NoAuthorityFile", Authority::kNoFile, false, ""}),
-    [](const testing::TestParamInfo<AuthCase>& info) { return info.param.name; });
 
 // 200 user-defined monitors, made by one xrandr run; Xvfb lists the primary first, then the
 // others in the order made, then its own "screen".

@@ -78,6 +78,10 @@ Process::Process(const Launch& launch)
         case Output::kPipe: posix_spawn_file_actions_adddup2(&actions, out[1], 1); break;
         case Output::kDevFull: posix_spawn_file_actions_addopen(&actions, 1, "/dev/full", O_WRONLY, 0); break;
         case Output::kClosed: posix_spawn_file_actions_addclose(&actions, 1); break;
+        case Output::kNonBlockingPipe:
+            Check(fcntl(out[1], F_SETFL, O_NONBLOCK), "fcntl");
+            posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+            break;
         case Output::kReaderGone:
             close(out[0]);
             out[0] = -1;

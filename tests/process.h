@@ -8,8 +8,9 @@
 
 // kFile: the file at Launch::input_file.
 enum class Input { kEmpty, kClosed, kPipe, kFile };
-// kReaderGone: a pipe whose reading end is closed before the program starts.
-enum class Output { kPipe, kDevFull, kClosed, kReaderGone };
+// kReaderGone: a pipe whose reading end is closed before the program starts; kNonBlockingPipe: a
+// pipe whose writing end is non-blocking, so that a write to it fails while it is full.
+enum class Output { kPipe, kDevFull, kClosed, kReaderGone, kNonBlockingPipe };
 
 struct Launch {
     std::vector<std::string> argv;

@@ -66,6 +66,8 @@ def parse_arguments():
                         help="never accept a connection; connecting waits as on a stuck server")
     parser.add_argument("--silent", action="store_true", help="accept connections and never answer")
     parser.add_argument("--close-after", choices=STAGES, help="close once this stage is answered")
+    parser.add_argument("--gone-after", choices=STAGES,
+                        help="stop reading as this stage is answered: the next request meets a closed socket")
     parser.add_argument("--close-during", choices=REPLY_STAGES,
                         help="send the first half of this stage's answer, then close")
     parser.add_argument("--stall-after", choices=STAGES,
@@ -163,6 +165,13 @@ class Connection:
             if stage == options.close_during:
                 self.close()
             self.stall()
+        if stage == options.gone_after:
+            # Reading ends before the answer, so that the client's next write raises SIGPIPE; the
+            # connection stays open, since libxcb gives up on a hang-up before reading.
+            self.sock.shutdown(socket.SHUT_RD)
+            self.sock.sendall(data)
+            time.sleep(30)
+            raise EOFError
         self.sock.sendall(data)
         if stage == options.close_after:
             self.close()

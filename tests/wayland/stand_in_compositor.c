@@ -1,13 +1,18 @@
 // A stand-in Wayland compositor for the tests: it announces the outputs, names and KDE output order
-// its arguments ask for, and withdraws an output at a chosen point, as real compositors never do.
+// its arguments ask for, and withdraws, adds or leaves at a chosen point, as real compositors
+// rarely do.
 //
 //   --output vVERSION[:NAME]   a wl_output global of VERSION (1 to 4), in argument order; NAME goes
 //                              in wl_output's name event, which exists from version 4 only
+//   --late vVERSION[:NAME]     the same, announced only once the client has bound output 1
 //   --xdg NAME                 xdg-output's name for the output before (by default it sends none)
-//   --order NAME,...           offers kde_output_order_v1, which sends these names, then done
+//   --order NAME,...           offers kde_output_order_v1, which sends these names, then done;
+//                              given twice, it sends both lists
+//   --gtk-shell                offers gtk_shell1, as mutter does (never bound)
 //   --withdraw-after-registry N  removes output N (from 1) just after answering the client's first
 //                              wl_display.sync: after its registry round trip, before any bind
 //   --withdraw-after-bind N    removes output N just after the client binds it and has its events
+//   --leave-after-bind N       sends output N's events once it is bound, then ends at once
 //
 // Its socket goes in $XDG_RUNTIME_DIR; once it listens, it prints the socket's path (a value for
 // WAYLAND_DISPLAY) on standard output. It runs until SIGTERM.
@@ -15,6 +20,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
 #include <wayland-server.h>
 
 #include "kde-output-order-v1-server-protocol.h"
@@ -28,12 +34,14 @@ struct Output {
     const char* name;      // wl_output's, or null
     const char* xdg_name;  // xdg-output's, or null
     int withdrawn;
+    int late;
 };
 
 static struct Output outputs[kMaxOutputs];
 static int output_count;
-static const char* order;                                 // names by commas, or null
-static int withdraw_after_registry, withdraw_after_bind;  // outputs from 1; 0: none
+static const char* orders[2];  // names by commas
+static int order_count, gtk_shell;
+static int withdraw_after_registry, withdraw_after_bind, leave_after_bind;  // outputs from 1; 0: none
 static struct wl_display* display;
 static struct wl_listener client_created, resource_created, sync_answered;
 
@@ -89,6 +97,15 @@ static void BindOutput(struct wl_client* client, void* data, uint32_t version, u
     if (output - outputs + 1 == withdraw_after_bind) {
         Withdraw(withdraw_after_bind);
     }
+    for (int i = 0; output == outputs && i < output_count; ++i) {
+        if (outputs[i].late && outputs[i].global == NULL) {
+            outputs[i].global = wl_global_create(display, &wl_output_interface, outputs[i].version, &outputs[i], BindOutput);
+        }
+    }
+    if (output - outputs + 1 == leave_after_bind) {
+        wl_client_flush(client);
+        _exit(0);
+    }
 }
 
 static void GetXdgOutput(struct wl_client* client, struct wl_resource* manager, uint32_t id,
@@ -118,16 +135,14 @@ static void BindXdgManager(struct wl_client* client, void* data, uint32_t versio
 static void BindOrder(struct wl_client* client, void* data, uint32_t version, uint32_t id)
 {
     struct wl_resource* resource = Create(client, &kde_output_order_v1_interface, version, id, &kOrder, data);
-    char* names = strdup(order);
-    if (resource == NULL || names == NULL) {
+    for (int i = 0; resource != NULL && i < order_count; ++i) {
+        char* names = strdup(orders[i]);
+        for (char* name = names ? strtok(names, ",") : NULL; name != NULL; name = strtok(NULL, ",")) {
+            kde_output_order_v1_send_output(resource, name);
+        }
+        kde_output_order_v1_send_done(resource);
         free(names);
-        return;
     }
-    for (char* name = strtok(names, ","); name != NULL; name = strtok(NULL, ",")) {
-        kde_output_order_v1_send_output(resource, name);
-    }
-    kde_output_order_v1_send_done(resource);
-    free(names);
 }
 
 // libwayland-server answers wl_display.sync with a wl_callback that it destroys just after sending
@@ -162,8 +177,8 @@ static int OnTerminate(int signal_number, void* data)
 static int Usage(void)
 {
     fprintf(stderr,
-            "usage: stand_in_compositor [--output vVERSION[:NAME] [--xdg NAME]]... [--order NAME,...]\n"
-            "           [--withdraw-after-registry N] [--withdraw-after-bind N]\n");
+            "usage: stand_in_compositor [--output|--late vVERSION[:NAME] [--xdg NAME]]... [--order NAME,...]...\n"
+            "           [--gtk-shell] [--withdraw-after-registry N] [--withdraw-after-bind N] [--leave-after-bind N]\n");
     return 2;
 }
 
@@ -171,22 +186,30 @@ int main(int argc, char** argv)
 {
     for (int i = 1; i < argc; i += 2) {
         const char *option = argv[i], *value = argv[i + 1];  // argv[argc] is null
+        if (strcmp(option, "--gtk-shell") == 0) {
+            gtk_shell = 1;
+            --i;  // takes no value
+            continue;
+        }
         if (value == NULL) {
             return Usage();
         }
         int version = 0;
-        if (strcmp(option, "--output") == 0 && output_count < kMaxOutputs &&
+        const int late = strcmp(option, "--late") == 0;
+        if ((late || strcmp(option, "--output") == 0) && output_count < kMaxOutputs &&
             sscanf(value, "v%d", &version) == 1 && version >= 1 && version <= 4) {
             const char* colon = strchr(value, ':');
-            outputs[output_count++] = (struct Output){NULL, version, colon ? colon + 1 : NULL, NULL, 0};
+            outputs[output_count++] = (struct Output){NULL, version, colon ? colon + 1 : NULL, NULL, 0, late};
         } else if (strcmp(option, "--xdg") == 0 && output_count > 0) {
             outputs[output_count - 1].xdg_name = value;
-        } else if (strcmp(option, "--order") == 0) {
-            order = value;
+        } else if (strcmp(option, "--order") == 0 && order_count < 2) {
+            orders[order_count++] = value;
         } else if (strcmp(option, "--withdraw-after-registry") == 0) {
             withdraw_after_registry = atoi(value);
         } else if (strcmp(option, "--withdraw-after-bind") == 0) {
             withdraw_after_bind = atoi(value);
+        } else if (strcmp(option, "--leave-after-bind") == 0) {
+            leave_after_bind = atoi(value);
         } else {
             return Usage();
         }
@@ -198,12 +221,16 @@ int main(int argc, char** argv)
         return 1;
     }
     for (int i = 0; i < output_count; ++i) {
-        outputs[i].global =
-            wl_global_create(display, &wl_output_interface, outputs[i].version, &outputs[i], BindOutput);
+        outputs[i].global = outputs[i].late ? NULL
+            : wl_global_create(display, &wl_output_interface, outputs[i].version, &outputs[i], BindOutput);
     }
     wl_global_create(display, &zxdg_output_manager_v1_interface, 2, NULL, BindXdgManager);
-    if (order != NULL) {
+    if (order_count > 0) {
         wl_global_create(display, &kde_output_order_v1_interface, 1, NULL, BindOrder);
+    }
+    static const struct wl_interface kGtkShell = {"gtk_shell1", 1, 0, NULL, 0, NULL};
+    if (gtk_shell) {
+        wl_global_create(display, &kGtkShell, 1, NULL, NULL);
     }
     client_created.notify = OnClientCreated;
     resource_created.notify = OnResourceCreated;

@@ -158,11 +158,34 @@ stand_in)
         "$(expect $'A-1\nA-3' "")" --output v4:A-1 --output v4:A-2 --output v4:A-3 --withdraw-after-registry 2
     on_stand_in "an output withdrawn after the bind: left out" "$(expect $'B-1\nB-3' "")" \
         --output v3 --xdg B-1 --output v3 --xdg B-2 --output v3 --xdg B-3 --withdraw-after-bind 2
+    on_stand_in "an output announced after the bind: left out" "$(expect $'C-1\nC-2' "")" \
+        --output v4:C-1 --output v4:C-2 --late v4:C-3
+    on_stand_in "KDE's order sent twice: the second wins" "$(expect $'K-1\nK-2' K-2)" \
+        --output v4:K-1 --output v4:K-2 --order K-1,K-2 --order K-2,K-1
+    on_stand_in "two outputs of the primary's name: the first only" $'D-1\ttrue\nD-1\tfalse' \
+        --output v4:D-1 --output v4:D-1 --order D-1
+    on_stand_in "gone with its last events unread: the names that came" "$(expect $'E-1\nE-2' "")"$'\n\tfalse' \
+        --output v4:E-1 --output v4:E-2 --output v4:E-3 --leave-after-bind 2
+    # mutter's primary from a stand-in DisplayConfig on a private bus: an exact name, and neither
+    # a bus gone mid-call nor one that never answers costs more than the true.
+    for primary in Meta-10 gone mute; do
+        dbus-daemon --session --fork --print-address=3 --print-pid=4 3>"$top/bus" 4>"$top/bus_pid" </dev/null
+        pids+=("$(cat "$top/bus_pid")")
+        with=DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$top/bus")
+        env BUS_PID="${pids[-1]}" "$with" /usr/bin/python3 "$here/display_config.py" $primary Meta-1 Meta-10 >"$top/service" &
+        pids+=($!)
+        for _ in $(seq 100); do [ -s "$top/service" ] && break; sleep 0.05; done
+        SECONDS=0 named=${primary/#[gm]*/}
+        on_stand_in "mutter, DisplayConfig's primary $primary" "$(expect $'Meta-1\nMeta-10' "$named")" \
+            --gtk-shell --output v4:Meta-1 --output v4:Meta-10
+        ((SECONDS <= 6)) || { echo "FAIL mutter, $primary: $SECONDS s"; failures=$((failures + 1)); }
+    done
+    with=
     # WAYLAND_SOCKET: used when it is a connected socket handed over, never when it is a standard
     # descriptor (here standard output, a socket) or no descriptor at all.
     printf '%s\n' 'import os, socket, sys' 's = socket.socket(socket.AF_UNIX)' \
-        's.connect(os.environ.pop("WAYLAND_DISPLAY")); os.dup2(s.fileno(), 3)' \
-        'os.environ["WAYLAND_SOCKET"] = "3"; os.execv(sys.argv[1], sys.argv[1:])' >"$top/hand_over.py"
+        's.connect(os.environ.pop("WAYLAND_DISPLAY")); s.set_inheritable(True)' \
+        'os.environ["WAYLAND_SOCKET"] = str(s.fileno()); os.execv(sys.argv[1], sys.argv[1:])' >"$top/hand_over.py"
     printf '%s\n' 'import socket, subprocess, sys' 'ours, its = socket.socketpair()' \
         'run = subprocess.Popen(sys.argv[1:], stdout=its); its.close()' \
         'sys.stdout.buffer.write(b"".join(iter(lambda: ours.recv(4096), b""))); sys.exit(run.wait())' >"$top/socket_out.py"

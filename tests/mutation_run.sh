@@ -61,6 +61,15 @@ drm-id-order-ignored platform/drm/drm_display.cpp ::     if (x.id != y.id) { => 
 drm-names-not-versions platform/drm/drm_display.cpp :: return strverscmp(x.name, y.name); => return strcmp(x.name, y.name);
 drm-word-prefix platform/drm/drm_display.cpp :: (length == n || (length => (true || (length
 drm-beside-named-display platform/linux/linux_display.cpp :: if (!wayland_named && !IsSet("DISPLAY")) { => if (!result.reached) {
+worker-takes-signals platform/linux/linux_exchange.cpp ::     pthread_sigmask(SIG_SETMASK, &all, &mask); =>     pthread_sigmask(SIG_SETMASK, nullptr, &mask);
+lost-write-error monitor_listing/main.cpp :: fflush(stdout) != 0 || ferror(stdout) => fflush(stdout) != 0
+idle-3s platform/linux/linux_exchange.cpp :: kIdleSeconds = 5; => kIdleSeconds = 3;
+utf8-beyond-latin1 platform/linux/linux_display.cpp :: if (*c > 0x7F) { => if (*c > 0xFF) {
+hot-plug-listed platform/wayland/wayland_display.cpp :: wl_output_interface.name) == 0 && !compositor->bound => wl_output_interface.name) == 0
+kde-first-list-wins platform/wayland/wayland_display.cpp :: if (compositor->order_done || compositor->first_named == nullptr) { => if (compositor->first_named == nullptr) {
+wayland-two-primaries platform/wayland/wayland_display.cpp :: strcmp(primary, output.name) == 0 && !primary_seen => strcmp(primary, output.name) == 0 && (primary_seen || !primary_seen)
+names-dropped-when-gone platform/wayland/wayland_display.cpp :: if (Publish(exchange, compositor, compositor->first_named) && answered && => if (answered && Publish(exchange, compositor, compositor->first_named) &&
+mutter-prefix-match platform/wayland/mutter_worker.cpp :: strcmp(primary, outputs->names[i]) == 0 => strncmp(primary, outputs->names[i], strlen(outputs->names[i])) == 0
 TABLE
 )
 

@@ -90,7 +90,7 @@ while IFS= read -r line; do
     replacement=${replacement# }
     [ $# -eq 0 ] || [[ " $* " == *" $name "* ]] || continue
     cp "$file" "$work/original"
-    python3 - "$file" "$text" "$replacement" <<'PYTHON' || exit 1
+    python3 - "$file" "$text" "$replacement" <<'PYTHON' || { printf '| %s | %s | not applied: not counted |\n' "$name" "$file"; continue; }
 import sys
 path, text, replacement = sys.argv[1], sys.argv[2].replace("\\n", "\n"), sys.argv[3].replace("\\n", "\n")
 source = open(path).read()

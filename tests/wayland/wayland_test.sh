@@ -189,7 +189,11 @@ stand_in)
     printf '%s\n' 'import socket, subprocess, sys' 'ours, its = socket.socketpair()' \
         'run = subprocess.Popen(sys.argv[1:], stdout=its); its.close()' \
         'sys.stdout.buffer.write(b"".join(iter(lambda: ours.recv(4096), b""))); sys.exit(run.wait())' >"$top/socket_out.py"
-    printf '#!/bin/sh\nexec python3 %s %s "$@"\n' "$top/hand_over.py" "$program" >"$top/hand_over"
+    # The socket names a display: the kernel's connectors of a stand-in /sys/class are not read.
+    mkdir -p "$top/class/drm/card0-DP-1" && echo connected >"$top/class/drm/card0-DP-1/status"
+    echo enabled >"$top/class/drm/card0-DP-1/enabled"
+    printf '#!/bin/sh\nexec unshare -m sh -c "mount --bind %s /sys/class && exec python3 %s %s"\n' "$top/class" \
+        "$top/hand_over.py" "$program" >"$top/hand_over"
     printf '#!/bin/sh\nexec python3 %s %s "$@"\n' "$top/socket_out.py" "$program" >"$top/socket_out"
     chmod +x "$top/hand_over" "$top/socket_out"
     program=$top/hand_over on_stand_in "WAYLAND_SOCKET handed over, no WAYLAND_DISPLAY" "$(expect S-1 "")" --output v4:S-1

@@ -30,20 +30,17 @@ verify "the 65-monitor server" "$(printf 'M%s\tfalse\n' $(seq 64); printf 'scree
 # real one for these runs, with a laptop's panel and two monitors lit among six connectors.
 sys=$(mktemp -d)
 trap 'rm -rf "$sys"' EXIT
-for connector in card1-eDP-1:connected:enabled:95 card1-DP-1:connected:enabled:103 \
-    card1-DP-2:disconnected:disabled:110 card1-HDMI-A-1:connected:enabled:117 \
-    card1-DP-3:disconnected:disabled:124 card1-Writeback-1:unknown:disabled:131; do
-    IFS=: read -r name status enabled id <<<"$connector"
-    mkdir -p "$sys/drm/$name"
-    printf '%s\n' "$status" >"$sys/drm/$name/status"
-    printf '%s\n' "$enabled" >"$sys/drm/$name/enabled"
-    printf '%s\n' "$id" >"$sys/drm/$name/connector_id"
-done
-console=(unshare -m sh -c 'mount --bind "$0" /sys/class && exec "$@"' "$sys")
-verify "no display" "$(printf '%s\tfalse\n' eDP-1 DP-1; printf 'HDMI-A-1\tfalse')" WAYLAND_DISPLAY= DISPLAY= -- "${console[@]}"
+source tests/stand_in_sysfs.sh
+connector "$sys" card1-eDP-1 connected enabled 95
+connector "$sys" card1-DP-1 connected enabled 103
+connector "$sys" card1-DP-2 disconnected disabled 110
+connector "$sys" card1-HDMI-A-1 connected enabled 117
+connector "$sys" card1-DP-3 disconnected disabled 124
+connector "$sys" card1-Writeback-1 unknown disabled 131
+verify "no display" "$(printf '%s\tfalse\n' eDP-1 DP-1; printf 'HDMI-A-1\tfalse')" WAYLAND_DISPLAY= DISPLAY= -- "${in_sysfs[@]}" "$sys"
 
 # An empty WAYLAND_DISPLAY keeps the X11 runs on X11 inside a Wayland session too.
-read -r -d '' -a results < <("${console[@]}" build/bench/measure "$runs" \
+read -r -d '' -a results < <("${in_sysfs[@]}" "$sys" build/bench/measure "$runs" \
     WAYLAND_DISPLAY= DISPLAY="$ONE" "$program" -- DISPLAY="$ONE" xrandr --listmonitors -- \
     DISPLAY="$ONE" "$floor" -- WAYLAND_DISPLAY= DISPLAY="$many" "$program" -- DISPLAY="$many" "$floor" -- \
     WAYLAND_DISPLAY= DISPLAY= "$program" -- DISPLAY= "$floor" && printf '\0')

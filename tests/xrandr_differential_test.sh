@@ -268,49 +268,41 @@ os.execv(sys.argv[1], sys.argv[1:])')
         { echo "FAIL mute server: not given up within 7 s"; failures=$((failures + 1)); }
     ;;
 console)
-    # A stand-in /sys/class, mounted over the real one for the program alone. connector CARD-NAME
-    # STATUS ENABLED [ID]: a device directory reached by a link, as the kernel makes it.
-    connector() {
-        mkdir -p "$work/class/devices/$1"
-        ln -s "../devices/$1" "$work/class/drm/$1"
-        printf '%s\n' "$2" >"$work/class/devices/$1/status"
-        printf '%s\n' "$3" >"$work/class/devices/$1/enabled"
-        [ -z "${4:-}" ] || printf '%s\n' "$4" >"$work/class/devices/$1/connector_id"
-    }
-    mkdir -p "$work/class/drm" "$work/empty/drm" "$work/none"
-    tree=(unshare -m sh -c 'mount --bind "$1" /sys/class && exec "$2"' sh)
-    connector card0-HDMI-A-1 connected enabled 95
-    connector card0-DP-2 connected enabled 77
-    connector card0-eDP-1 connected enabled 60
-    connector card0-DP-10 connected enabled 12x  # an id that is no number: as none
-    connector card0-DP-9 connected enabled
-    connector card0-DP-3 disconnected enabled 61
-    connector card0-DP-4 unknown enabled 62
-    connector card0-DP-5 connected disabled 63
-    connector card0-Writeback-1 connected enabled 64
-    connector card0-DP-6 connectedx enabled 65
-    connector card10-VGA-1 connected enabled 1
-    connector card2-DP-1 connected enabled 99
-    connector "card2-odd	n$(printf '\xff')" connected enabled 100
+    # A stand-in /sys/class, mounted over the real one for the program alone.
+    source "$here/stand_in_sysfs.sh"
+    mkdir -p "$work/empty/drm" "$work/none"
+    connector "$work/class" card0-HDMI-A-1 connected enabled 95
+    connector "$work/class" card0-DP-2 connected enabled 77
+    connector "$work/class" card0-eDP-1 connected enabled 60
+    connector "$work/class" card0-DP-10 connected enabled 12x  # an id that is no number: as none
+    connector "$work/class" card0-DP-9 connected enabled
+    connector "$work/class" card0-DP-3 disconnected enabled 61
+    connector "$work/class" card0-DP-4 unknown enabled 62
+    connector "$work/class" card0-DP-5 connected disabled 63
+    connector "$work/class" card0-Writeback-1 connected enabled 64
+    connector "$work/class" card0-DP-6 connectedx enabled 65
+    connector "$work/class" card10-VGA-1 connected enabled 1
+    connector "$work/class" card2-DP-1 connected enabled 99
+    connector "$work/class" "card2-odd	n$(printf '\xff')" connected enabled 100
     # What lies: a status empty, huge, a FIFO, a folder, a dangling link; names of no connector.
-    for lie in empty huge fifo folder dangling; do connector "card0-$lie" connected enabled 1; done
+    for lie in empty huge fifo folder dangling; do connector "$work/class" "card0-$lie" connected enabled 1; done
     : >"$work/class/devices/card0-empty/status"
     { echo connected; head -c 1000000 /dev/zero; } >"$work/class/devices/card0-huge/status"
     rm "$work/class/devices/card0-"{fifo,folder,dangling}/status
     mkfifo "$work/class/devices/card0-fifo/status"
     mkdir "$work/class/devices/card0-folder/status"
     ln -s /nonexistent "$work/class/devices/card0-dangling/status"
-    for odd in card card0 renderD128 version card0- cardX-DP-7 card1234567890-DP-8 DP-9; do connector "$odd" connected enabled; done
+    for odd in card card0 renderD128 version card0- cardX-DP-7 card1234567890-DP-8 DP-9; do connector "$work/class" "$odd" connected enabled; done
     check "connectors, no display server named" "$(printf '%s\tfalse\n' eDP-1 DP-2 HDMI-A-1 DP-9 DP-10 DP-1 $'odd?n\xef\xbf\xbd' VGA-1)" \
-        -u DISPLAY -u WAYLAND_DISPLAY -- "${tree[@]}" "$work/class"
-    check "an empty /sys/class/drm" "" -u DISPLAY -u WAYLAND_DISPLAY -- "${tree[@]}" "$work/empty"
-    check "no /sys/class/drm" "" -u DISPLAY -u WAYLAND_DISPLAY -- "${tree[@]}" "$work/none"
+        -u DISPLAY -u WAYLAND_DISPLAY -- "${in_sysfs[@]}" "$work/class"
+    check "an empty /sys/class/drm" "" -u DISPLAY -u WAYLAND_DISPLAY -- "${in_sysfs[@]}" "$work/empty"
+    check "no /sys/class/drm" "" -u DISPLAY -u WAYLAND_DISPLAY -- "${in_sysfs[@]}" "$work/none"
     # A display server that the environment names decides alone, even one that cannot be reached.
     xvfb plain
     monitors ":$plain"
-    compare "DISPLAY set: X's view only" -u WAYLAND_DISPLAY "DISPLAY=:$plain" -- "${tree[@]}" "$work/class"
-    check "DISPLAY unreachable: nothing" "" -u WAYLAND_DISPLAY "DISPLAY=:4091" -- "${tree[@]}" "$work/class"
-    check "WAYLAND_DISPLAY unreachable: nothing" "" -u DISPLAY "WAYLAND_DISPLAY=/nonexistent/wayland-0" -- "${tree[@]}" "$work/class"
+    compare "DISPLAY set: X's view only" -u WAYLAND_DISPLAY "DISPLAY=:$plain" -- "${in_sysfs[@]}" "$work/class"
+    check "DISPLAY unreachable: nothing" "" -u WAYLAND_DISPLAY "DISPLAY=:4091" -- "${in_sysfs[@]}" "$work/class"
+    check "WAYLAND_DISPLAY unreachable: nothing" "" -u DISPLAY "WAYLAND_DISPLAY=/nonexistent/wayland-0" -- "${in_sysfs[@]}" "$work/class"
     ;;
 *)
     echo "usage: $0 PROGRAM forms|authority|descriptors|slow|placement|console NO_UNSHARE" >&2

@@ -190,8 +190,8 @@ stand_in)
         'run = subprocess.Popen(sys.argv[1:], stdout=its); its.close()' \
         'sys.stdout.buffer.write(b"".join(iter(lambda: ours.recv(4096), b""))); sys.exit(run.wait())' >"$top/socket_out.py"
     # The socket names a display: the kernel's connectors of a stand-in /sys/class are not read.
-    mkdir -p "$top/class/drm/card0-DP-1" && echo connected >"$top/class/drm/card0-DP-1/status"
-    echo enabled >"$top/class/drm/card0-DP-1/enabled"
+    source "$here/../stand_in_sysfs.sh"
+    connector "$top/class" card0-DP-1 connected enabled
     printf '#!/bin/sh\nexec unshare -m sh -c "mount --bind %s /sys/class && exec python3 %s %s"\n' "$top/class" \
         "$top/hand_over.py" "$program" >"$top/hand_over"
     printf '#!/bin/sh\nexec python3 %s %s "$@"\n' "$top/socket_out.py" "$program" >"$top/socket_out"

@@ -31,8 +31,9 @@ start_server() {
 xvfb() { start_server "$1" Xvfb -displayfd 3 -noreset "${@:2}"; }
 
 # xrandr's active monitors as the program writes them: name, tab, and true on the first primary.
+# Arguments: a wrapper that xrandr runs under.
 listed_by_xrandr() {
-    { xrandr --listactivemonitors 2>/dev/null || true; } | awk 'NR > 1 {
+    { "$@" xrandr --listactivemonitors 2>/dev/null || true; } | awk 'NR > 1 {
         name = $2; primary = 0
         if (name ~ /^\+/) name = substr(name, 2)
         if (name ~ /^\*/) { primary = 1; name = substr(name, 2) }
@@ -153,7 +154,10 @@ descriptors)
         set -- "DISPLAY=:$display" "XAUTHORITY=$work/host"
         compare "standard input closed, :$display" "$@" -- bash -c 'exec "$0" <&-'
         compare "standard error closed, :$display" "$@" -- bash -c 'exec "$0" 2>&-'
+        # With 4, the exchange has no descriptors for its pipe and runs on the calling thread, as
+        # xrandr does: then a server that wants a cookie has none for the authority file either.
         for limit in 4 5 6 7 8; do
+            [ "$display$limit" = "${auth}4" ] && continue
             compare "ulimit -n $limit, :$display" "$@" -- bash -c "ulimit -n $limit; exec \"\$0\""
             compare "ulimit -n $limit, standard error closed, :$display" "$@" -- bash -c "ulimit -n $limit; exec \"\$0\" 2>&-"
         done
@@ -165,7 +169,20 @@ descriptors)
                 check "standard output closed$refused, :$display" "" "$@" -- $wrapper bash -c 'exec "$0" >&-'
         done
     done
-    # A server given up once the monitors are read: the report, written while the worker still
+    # Where no child can be forked (a process limit reached, for a user other than root), or under
+    # an address-space limit, the report is still the one xrandr gives under the same limit.
+    for limit in --nproc=1 --as=$((9 << 20)); do
+        wrapper=(setpriv --reuid=65534 --regid=65534 --clear-groups prlimit "$limit")
+        expected=$(DISPLAY=:$plain listed_by_xrandr "${wrapper[@]}")
+        if [ -n "${SANITIZED:-}" ] && [ "$limit" != --nproc=1 ]; then
+            echo "skip prlimit $limit: the sanitizers' runtime maps more than that"
+        elif [ -z "$expected" ]; then
+            echo "FAIL prlimit $limit: xrandr lists nothing"; failures=$((failures + 1))
+        else
+            check "prlimit $limit, as another user" "$expected" "DISPLAY=:$plain" -- "${wrapper[@]}"
+        fi
+    done
+    # A server given up once the monitors are read: the report, written while the exchange still
     # holds its socket, must not go there.
     start_server stall bash -c 'exec python3 "$0" --monitor 41:primary --stall-after=monitors >&3' \
         "$here/stand_in_x_server.py"
@@ -235,6 +252,13 @@ for s in (signal.SIGALRM, signal.SIGPIPE): signal.signal(s, signal.SIG_IGN)
 os.execv(sys.argv[1], sys.argv[1:])')
     check "a link with a 1 s round trip, SIGALRM and SIGPIPE blocked and ignored" "$expected" \
         "DISPLAY=127.0.0.1:$proxy" -- "${deaf[@]}"
+    # A refusal that comes 6 s after connecting, to an exchange given up at 5 s, stays unheard
+    # while the program waits for its character, though unshare is refused.
+    authority "$work/server" 0100 "$(hex "$(hostname)")" 0 "$cookie"
+    xvfb auth -auth "$work/server"
+    start_server late bash -c 'exec python3 "$0" "$1" 3 >&3' "$here/delaying_proxy.py" "$auth"
+    check "a refusal after 6 s, unshare refused, the program still waiting" "" "DISPLAY=127.0.0.1:$late" \
+        "XAUTHORITY=$work/none" -- "$no_unshare" bash -c 'sleep 8 | "$0"'
     # A server paused for 4 s while the program waits for it is listed; one paused for 6 s is
     # given up at 5 s.
     for pause in 4 "4, SIGALRM and SIGPIPE blocked and ignored" 6; do

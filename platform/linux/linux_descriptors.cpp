@@ -1,28 +1,8 @@
-// The descriptors of the worker and of the program, kept apart.
+// The standard descriptors around an exchange.
 #include "linux_descriptors.h"
 
 #include <fcntl.h>
-#include <sched.h>
 #include <unistd.h>
-
-namespace {
-
-// Puts /dev/null, opened with `flags`, on `fd`; with no descriptor to spare, closes `fd`.
-void NullOn(int fd, int flags)
-{
-    const int null = open("/dev/null", flags | O_CLOEXEC);
-    if (null == fd) {
-        return;
-    }
-    if (null < 0) {
-        close(fd);  // a write there then fails quietly
-        return;
-    }
-    dup2(null, fd);
-    close(null);
-}
-
-}  // namespace
 
 void HoldClosedStandardDescriptors()
 {
@@ -34,24 +14,34 @@ void HoldClosedStandardDescriptors()
     }
 }
 
-// In a table of its own, what the libraries open never takes a standard descriptor's number in
-// the program's, and what they write to descriptor 2 (libxcb writes a server's refusal there)
-// goes to /dev/null even after the exchange is given up. Closing the worker's copies of 0 and 1
-// leaves room under a low descriptor limit.
-int OwnDescriptors()
+// What the libraries write to descriptor 2 (libxcb writes a server's refusal there) goes to
+// /dev/null. Closing 0 and 1 leaves room under a low descriptor limit: the child needs them not.
+void QuietChildDescriptors()
 {
-    if (unshare(CLONE_FILES) == 0) {
-        close(0);
-        close(1);
-        NullOn(2, O_WRONLY);
+    close(0);
+    close(1);
+    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);  // takes 0
+    if (null >= 0) {
+        dup2(null, 2);
+        close(null);
+    } else {
+        close(2);  // a write there then fails quietly
+    }
+}
+
+int SilenceStandardError()
+{
+    const int saved = fcntl(2, F_DUPFD_CLOEXEC, 3);
+    if (saved < 0) {
         return -1;
     }
-    // Container runtimes' default filters refuse unshare: the program's descriptor 2 is set
-    // aside while the libraries run, if there is a descriptor to spare for it.
-    const int saved = fcntl(2, F_DUPFD_CLOEXEC, 3);
-    if (saved >= 0) {
-        NullOn(2, O_WRONLY);
+    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (null < 0) {
+        close(saved);
+        return -1;
     }
+    dup2(null, 2);
+    close(null);
     return saved;
 }
 

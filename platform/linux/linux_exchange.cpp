@@ -1,273 +1,282 @@
-// An exchange with a display, given up when it stops making progress: on a worker thread for a
-// backend whose library can wait without end, on the calling thread for one whose every wait
-// has a time limit. A thread rather than a child process, which costs more to start. Nothing
-// here uses signals, so the parent's signal mask and dispositions make no difference.
+// The exchange in a child process: fork without exec, each call of the backend a message on a
+// pipe to the program, which keeps what was published and kills the child at the deadline. A
+// child costs more to start than a thread, but one that is given up is gone whole, where a thread
+// would run on inside a library beside the program's exit.
 #include "linux_exchange.h"
 
-#include <malloc.h>
-#include <pthread.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <time.h>
+#include <unistd.h>
 
 #include "linux_descriptors.h"
 
 namespace {
 
-const time_t kIdleSeconds = 5;
+const long long kIdleMs = 5000;
+const long long kMostMs = 30000;
 
-struct ExchangeState {
-    pthread_mutex_t lock;
-    pthread_cond_t ended;
-    ExchangeBackend* backend;
-    MonitorList published;
-    timespec last_call;  // given up then, whatever progress it makes
-    timespec last_progress;
-    int saved_stderr;  // the program's descriptor 2 while the worker shares its table, or -1
-    bool reached;      // what the backend returned
-    bool finished;     // the backend has returned
-    bool abandoned;    // given up: the caller has taken what was published and gone on
-};
-
-timespec Now()
+long long NowMs()
 {
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
-    return now;
+    return now.tv_sec * 1000LL + now.tv_nsec / 1000000;
 }
 
-bool Before(const timespec& a, const timespec& b)
+// Given up when no stage has completed for 5 s, or 30 s after the start.
+struct Deadline {
+    long long last_progress;
+    long long last_call;
+};
+
+Deadline Started()
 {
-    return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
+    const long long now = NowMs();
+    return {now, now + kMostMs};
 }
 
-timespec Plus(timespec t, time_t seconds)
+int LeftMs(const Deadline& deadline)
 {
-    t.tv_sec += seconds;
-    return t;
+    const long long idle = deadline.last_progress + kIdleMs;
+    const long long left = (idle < deadline.last_call ? idle : deadline.last_call) - NowMs();
+    return left > 0 ? int(left) : 0;
 }
 
-timespec PlusMs(timespec t, int ms)
+enum Kind : uint32_t { kProgress, kPublish, kUpdate, kEnd };
+
+// A message from the backend, followed by `value` records (kPublish) or one (kUpdate).
+struct Message {
+    uint32_t kind;
+    uint32_t value;  // the count, the index, or whether the display was reached (kEnd)
+};
+
+size_t RecordsOf(const Message& message)
 {
-    t.tv_sec += ms / 1000;
-    t.tv_nsec += long(ms % 1000) * 1000000;
-    if (t.tv_nsec >= 1000000000) {
-        t.tv_sec += 1;
-        t.tv_nsec -= 1000000000;
+    return message.kind == kPublish ? message.value : message.kind == kUpdate ? 1 : 0;
+}
+
+// Applies a message to the records kept; false where there is no memory for them.
+bool Apply(MonitorList* list, const Message& message, const MONITORINFOEXW* records)
+{
+    if (message.kind == kPublish) {
+        const size_t count = message.value;
+        MONITORINFOEXW* copy = static_cast<MONITORINFOEXW*>(malloc((count ? count : 1) * sizeof *copy));
+        if (copy == nullptr) {
+            return false;
+        }
+        if (count > 0) {
+            memcpy(copy, records, count * sizeof *copy);
+        }
+        free(list->monitors);
+        *list = {copy, count};
+    } else if (message.kind == kUpdate && message.value < list->count) {
+        list->monitors[message.value] = *records;
     }
-    return t;
+    return true;
 }
 
-void Destroy(ExchangeState* state)
-{
-    pthread_cond_destroy(&state->ended);
-    pthread_mutex_destroy(&state->lock);
-    free(state->published.monitors);
-    free(state);
-}
+}  // namespace
 
-void* Work(void* argument)
+struct Exchange {
+    int channel;       // the pipe to the program; -1 on the calling thread
+    MonitorList kept;  // on the calling thread: what was published
+    Deadline deadline;
+    bool given_up;
+};
+
+namespace {
+
+bool WriteAll(int fd, const void* data, size_t size)
 {
-    ExchangeState* state = static_cast<ExchangeState*>(argument);
-    const int saved = OwnDescriptors();
-    pthread_mutex_lock(&state->lock);
-    if (state->abandoned) {
-        RestoreStandardError(saved);
-    } else {
-        state->saved_stderr = saved;
+    const char* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t written = write(fd, bytes, size);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        bytes += written;
+        size -= size_t(written);
     }
-    pthread_mutex_unlock(&state->lock);
-    const bool reached = state->backend(reinterpret_cast<Exchange*>(state));
-
-    pthread_mutex_lock(&state->lock);
-    RestoreStandardError(state->saved_stderr);  // unless the caller, giving up, has done it
-    state->saved_stderr = -1;
-    state->reached = reached;
-    state->finished = true;
-    const bool abandoned = state->abandoned;
-    pthread_cond_signal(&state->ended);
-    pthread_mutex_unlock(&state->lock);
-    if (abandoned) {
-        Destroy(state);
-    }
-    return nullptr;
+    return true;
 }
 
-// Runs while holding the lock: when the exchange is to be given up, having completed no stage
-// for 5 s or having run as long as it may.
-timespec Deadline(const ExchangeState* state)
+bool Send(Exchange* exchange, Kind kind, size_t value, const MONITORINFOEXW* records = nullptr)
 {
-    const timespec idle = Plus(state->last_progress, kIdleSeconds);
-    return Before(state->last_call, idle) ? state->last_call : idle;
-}
-
-// Runs while holding the lock: records progress, or says the exchange was given up.
-bool Progressed(ExchangeState* state)
-{
-    if (state->abandoned) {
+    if (exchange->given_up) {
         return false;
     }
-    state->last_progress = Now();
-    return true;
+    exchange->deadline.last_progress = NowMs();
+    const Message message = {kind, uint32_t(value)};
+    const bool sent = exchange->channel < 0
+                          ? Apply(&exchange->kept, message, records)
+                          : WriteAll(exchange->channel, &message, sizeof message) &&
+                                WriteAll(exchange->channel, records, RecordsOf(message) * sizeof *records);
+    exchange->given_up = !sent;
+    return sent;
 }
 
 }  // namespace
 
 bool ExchangeProgress(Exchange* exchange)
 {
-    ExchangeState* state = reinterpret_cast<ExchangeState*>(exchange);
-    pthread_mutex_lock(&state->lock);
-    const bool go_on = Progressed(state);
-    pthread_mutex_unlock(&state->lock);
-    return go_on;
+    return Send(exchange, kProgress, 0);
 }
 
 bool ExchangePublish(Exchange* exchange, const MONITORINFOEXW* monitors, size_t count)
 {
-    ExchangeState* state = reinterpret_cast<ExchangeState*>(exchange);
-    MONITORINFOEXW* copy = static_cast<MONITORINFOEXW*>(malloc((count ? count : 1) * sizeof *copy));
-    if (copy == nullptr) {
-        return false;
-    }
-    memcpy(copy, monitors, count * sizeof *copy);
-
-    pthread_mutex_lock(&state->lock);
-    const bool go_on = Progressed(state);
-    if (go_on) {
-        MONITORINFOEXW* old = state->published.monitors;
-        state->published = {copy, count};
-        copy = old;
-    }
-    pthread_mutex_unlock(&state->lock);
-    free(copy);
-    return go_on;
-}
-
-int ExchangeWaitMs(Exchange* exchange)
-{
-    ExchangeState* state = reinterpret_cast<ExchangeState*>(exchange);
-    pthread_mutex_lock(&state->lock);
-    const timespec deadline = Deadline(state), now = Now();
-    long long ms = 0;
-    if (!state->abandoned && Before(now, deadline)) {
-        ms = (deadline.tv_sec - now.tv_sec) * 1000LL + (deadline.tv_nsec - now.tv_nsec) / 1000000 + 1;
-    }
-    if (ms == 0) {
-        state->abandoned = true;
-    }
-    pthread_mutex_unlock(&state->lock);
-    return int(ms);
+    return count <= UINT32_MAX && Send(exchange, kPublish, count, monitors);
 }
 
 bool ExchangeUpdate(Exchange* exchange, size_t index, const MONITORINFOEXW& monitor)
 {
-    ExchangeState* state = reinterpret_cast<ExchangeState*>(exchange);
-    pthread_mutex_lock(&state->lock);
-    const bool go_on = Progressed(state);
-    if (go_on && index < state->published.count) {
-        state->published.monitors[index] = monitor;
-    }
-    pthread_mutex_unlock(&state->lock);
-    return go_on;
+    return index < UINT32_MAX && Send(exchange, kUpdate, index, &monitor);
+}
+
+int ExchangeWaitMs(Exchange* exchange)
+{
+    const int left = exchange->given_up ? 0 : LeftMs(exchange->deadline);
+    exchange->given_up = left == 0;
+    return left;
 }
 
 namespace {
 
-ExchangeState* NewState(ExchangeBackend* backend, int most_ms)
+// In the child: runs the backend, says whether it reached its display, and ends without the
+// program's exit path (its exit handlers, its buffered output), which is the program's alone.
+[[noreturn]] void Serve(ExchangeBackend* backend, int channel, pid_t program)
 {
-    ExchangeState* state = static_cast<ExchangeState*>(calloc(1, sizeof(ExchangeState)));
-    if (state == nullptr) {
-        return nullptr;
+    // Whatever ends the program ends the child too.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != program) {
+        _exit(0);
     }
-    pthread_mutex_init(&state->lock, nullptr);
-    pthread_condattr_t clock;
-    pthread_condattr_init(&clock);
-    pthread_condattr_setclock(&clock, CLOCK_MONOTONIC);
-    pthread_cond_init(&state->ended, &clock);
-    pthread_condattr_destroy(&clock);
-    state->backend = backend;
-    state->saved_stderr = -1;
-    state->last_progress = Now();
-    state->last_call = PlusMs(state->last_progress, most_ms);
-    return state;
+    signal(SIGPIPE, SIG_IGN);
+    QuietChildDescriptors();
+    Exchange exchange = {channel, {}, Started(), false};
+    const bool reached = backend(&exchange);
+    exchange.given_up = false;
+    Send(&exchange, kEnd, reached);
+    _exit(0);
 }
 
-// The worker starts with every signal blocked: signals for the process go to this thread as
-// before, and a SIGPIPE from writing to a display that has gone stays pending on the worker.
-bool StartWorker(ExchangeState* state, pthread_t* worker)
+// Reads `size` bytes from the child, waiting until the deadline at most; false at the deadline
+// or once the child has ended.
+bool ReadAll(int fd, void* data, size_t size, const Deadline& deadline)
 {
-    // One heap for both threads: a heap of the worker's own would cost fresh mappings and their
-    // page faults for the few allocations it makes.
-    mallopt(M_ARENA_MAX, 1);
-    sigset_t all, mask;
-    sigfillset(&all);
-    pthread_sigmask(SIG_SETMASK, &all, &mask);
-    const bool started = pthread_create(worker, nullptr, Work, state) == 0;
-    pthread_sigmask(SIG_SETMASK, &mask, nullptr);
-    return started;
+    char* bytes = static_cast<char*>(data);
+    while (size > 0) {
+        pollfd channel = {fd, POLLIN, 0};
+        const int left = LeftMs(deadline);
+        const int ready = left > 0 ? poll(&channel, 1, left) : 0;
+        const ssize_t got = ready > 0 ? read(fd, bytes, size) : -1;
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return false;
+        }
+        bytes += got;
+        size -= size_t(got);
+    }
+    return true;
 }
 
-// Waits until the worker has finished, or has completed no stage for 5 s, or 30 s have passed;
-// then takes what it published. Returns whether it finished.
-bool AwaitWorker(ExchangeState* state, ExchangeResult* result)
+// Keeps what the child publishes until it ends or the deadline passes; true when it ended.
+bool Follow(int channel, ExchangeResult* result)
 {
-    pthread_mutex_lock(&state->lock);
-    while (!state->finished) {
-        const timespec deadline = Deadline(state);
-        if (!Before(Now(), deadline)) {
+    Deadline deadline = Started();
+    MONITORINFOEXW* records = nullptr;
+    Message message;
+    bool ended = false;
+    while (!ended && ReadAll(channel, &message, sizeof message, deadline)) {
+        const size_t count = RecordsOf(message);
+        MONITORINFOEXW* grown =
+            static_cast<MONITORINFOEXW*>(realloc(records, (count ? count : 1) * sizeof *records));
+        if (grown == nullptr) {
             break;
         }
-        pthread_cond_timedwait(&state->ended, &state->lock, &deadline);
+        records = grown;
+        if (!ReadAll(channel, records, count * sizeof *records, deadline) ||
+            !Apply(&result->list, message, records)) {
+            break;
+        }
+        deadline.last_progress = NowMs();
+        ended = message.kind == kEnd;
+        result->reached = ended && message.value != 0;
     }
-    result->list = state->published;
-    state->published = {};
-    const bool finished = state->finished;
-    result->reached = state->reached || !finished;
-    if (!finished) {
-        // The program's standard error is back for its own words; a library's that come later
-        // still would reach it, where the worker could not have a table of its own.
-        state->abandoned = true;
-        RestoreStandardError(state->saved_stderr);
-        state->saved_stderr = -1;
+    free(records);
+    return ended;
+}
+
+// Runs the backend in a child; false, having run nothing, where no child can be had.
+bool RunInChild(ExchangeBackend* backend, ExchangeResult* result)
+{
+    int channel[2];
+    if (pipe2(channel, O_CLOEXEC) != 0) {
+        return false;
     }
-    pthread_mutex_unlock(&state->lock);
-    return finished;
+    const pid_t program = getpid();
+    const pid_t child = fork();
+    if (child == 0) {
+        close(channel[0]);
+        Serve(backend, channel[1], program);
+    }
+    close(channel[1]);
+    if (child > 0 && !Follow(channel[0], result)) {
+        result->reached = true;
+        kill(child, SIGKILL);
+    }
+    close(channel[0]);
+    while (child > 0 && waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    return child > 0;
+}
+
+// On the calling thread: a write to a display that has gone fails with EPIPE here too, and the
+// SIGPIPE it raises is taken before the mask is put back.
+ExchangeResult RunHere(ExchangeBackend* backend)
+{
+    sigset_t pipe, mask, pending;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    sigprocmask(SIG_BLOCK, &pipe, &mask);
+    sigpending(&pending);
+    const bool was_pending = sigismember(&pending, SIGPIPE) == 1;
+    const int saved = SilenceStandardError();
+
+    Exchange exchange = {-1, {}, Started(), false};
+    ExchangeResult result = {};
+    result.reached = backend(&exchange);
+    result.list = exchange.kept;
+
+    RestoreStandardError(saved);
+    sigpending(&pending);
+    const timespec now = {0, 0};
+    if (!was_pending && sigismember(&pending, SIGPIPE) == 1) {
+        sigtimedwait(&pipe, nullptr, &now);
+    }
+    sigprocmask(SIG_SETMASK, &mask, nullptr);
+    return result;
 }
 
 }  // namespace
 
-ExchangeResult RunExchangeHere(ExchangeBackend* backend)
+ExchangeResult RunExchange(ExchangeBackend* backend)
 {
-    ExchangeState* state = NewState(backend, kExchangeMostMs);
-    if (state == nullptr) {
-        return {};
-    }
     HoldClosedStandardDescriptors();
     ExchangeResult result = {};
-    result.reached = backend(reinterpret_cast<Exchange*>(state));
-    result.list = state->published;
-    state->published = {};
-    Destroy(state);
-    return result;
-}
-
-ExchangeResult RunExchange(ExchangeBackend* backend, int most_ms)
-{
-    ExchangeState* state = NewState(backend, most_ms);
-    if (state == nullptr) {
-        return {};
-    }
-    HoldClosedStandardDescriptors();
-    pthread_t worker;
-    ExchangeResult result = {};
-    if (!StartWorker(state, &worker)) {
-        Destroy(state);
-    } else if (AwaitWorker(state, &result)) {
-        pthread_join(worker, nullptr);
-        Destroy(state);
-    } else {
-        pthread_detach(worker);  // it frees the state if it ever ends; the process ends soon anyway
+    if (!RunInChild(backend, &result)) {
+        result = RunHere(backend);
     }
     return result;
 }

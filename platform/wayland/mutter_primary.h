@@ -5,10 +5,6 @@
 #include <dbus/dbus.h>
 #include <stddef.h>
 
-#include "win32_display.h"
-
-struct Exchange;
-
 // The libdbus calls that read a reply, so that the reading can be driven by a library loaded at
 // run time or linked in (the fuzzer).
 struct DBusReading {
@@ -26,16 +22,3 @@ char* MutterPrimaryFromReply(const DBusReading& dbus, DBusMessage* reply);
 // Asks mutter on the session bus, waiting at most `timeout_ms`. libdbus is loaded for this
 // call only, so that other desktops never load it. Null when there is no answer.
 char* MutterPrimaryConnector(int timeout_ms);
-
-// The outputs as read, for the worker that asks mutter which one is primary: their records, with
-// no primary marked, and each record's output name (null: none), all malloc'd.
-struct MutterOutputs {
-    size_t count;
-    MONITORINFOEXW* records;
-    char** names;
-};
-
-// Asks mutter on a worker under the exchange's deadline, and publishes the records with its
-// primary marked; as they were if it does not answer. Takes `outputs` over, since a worker that
-// is given up may still use them.
-void PublishMutterPrimary(Exchange* exchange, MutterOutputs* outputs);

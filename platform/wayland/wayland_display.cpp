@@ -16,6 +16,9 @@
 
 namespace {
 
+// libdbus's own limit for a call; the exchange's may be shorter.
+const int kDBusTimeoutMs = 5000;
+
 struct Output {
     uint32_t global;
     wl_output* output;
@@ -36,7 +39,6 @@ struct Compositor {
     bool order_done;    // the next name in the order starts a new list
     bool bound;         // outputs announced later are left out: their records would move
 };
-
 
 void SetName(char** name, const char* value)
 {
@@ -130,8 +132,8 @@ const kde_output_order_v1_listener kOrderListener = {OnOrderOutput, OnOrderDone}
 const wl_registry_listener kRegistryListener = {OnGlobal, OnGlobalRemove};
 
 // The records of the outputs not withdrawn, in order, malloc'd; `primary` names the primary output
-// (null: none). With `names`, sets names[i] to record i's output name (null: none).
-MONITORINFOEXW* Records(const Compositor* compositor, const char* primary, size_t* count, char** names)
+// (null: none).
+MONITORINFOEXW* Records(const Compositor* compositor, const char* primary, size_t* count)
 {
     MONITORINFOEXW* records = static_cast<MONITORINFOEXW*>(calloc(compositor->count + 1, sizeof(MONITORINFOEXW)));
     *count = 0;
@@ -140,9 +142,6 @@ MONITORINFOEXW* Records(const Compositor* compositor, const char* primary, size_
         const Output& output = compositor->outputs[i];
         if (output.removed) {
             continue;
-        }
-        if (names != nullptr) {
-            names[*count] = output.name != nullptr ? strdup(output.name) : nullptr;
         }
         MONITORINFOEXW& record = records[(*count)++];
         record = output.info;
@@ -161,23 +160,23 @@ MONITORINFOEXW* Records(const Compositor* compositor, const char* primary, size_
 bool Publish(Exchange* exchange, const Compositor* compositor, const char* primary)
 {
     size_t count;
-    MONITORINFOEXW* records = Records(compositor, primary, &count, nullptr);
+    MONITORINFOEXW* records = Records(compositor, primary, &count);
     const bool go_on = records != nullptr && ExchangePublish(exchange, records, count);
     free(records);
     return go_on;
 }
 
-// mutter says which output is primary only on the session bus: asked on a worker, with copies of
-// the records and names of its own.
+// mutter says which output is primary only on the session bus. The query ends within what is left
+// of the exchange's time, so that it never stretches the run past its limits; a bus that does not
+// answer costs only the true.
 void AskMutterForPrimary(Exchange* exchange, const Compositor* compositor)
 {
-    MutterOutputs* outputs = static_cast<MutterOutputs*>(calloc(1, sizeof(MutterOutputs)));
-    if (outputs == nullptr) {
-        return;
+    const int left_ms = ExchangeWaitMs(exchange);
+    char* primary = left_ms > 0 ? MutterPrimaryConnector(left_ms < kDBusTimeoutMs ? left_ms : kDBusTimeoutMs) : nullptr;
+    if (primary != nullptr) {
+        Publish(exchange, compositor, primary);
     }
-    outputs->names = static_cast<char**>(calloc(compositor->count + 1, sizeof(char*)));
-    outputs->records = outputs->names ? Records(compositor, nullptr, &outputs->count, outputs->names) : nullptr;
-    PublishMutterPrimary(exchange, outputs);
+    free(primary);
 }
 
 // Binds the outputs, their xdg-outputs where wl_output gives no name, and KDE's output order.

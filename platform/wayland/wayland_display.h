@@ -5,7 +5,7 @@
 #include "linux_exchange.h"
 
 // Connects to the compositor that WAYLAND_DISPLAY names and publishes its outputs; the calls are
-// those of LoadWaylandClient. Every wait is bounded by ExchangeWaitMs, so it runs on the calling
-// thread (RunExchangeHere); mutter's D-Bus query goes to a worker. Returns false, having published
-// nothing, when no compositor could be reached.
+// those of LoadWaylandClient. Its waits for the compositor and mutter's D-Bus query are bounded
+// by ExchangeWaitMs; connecting and libdbus's own start are bounded only by the exchange's child
+// being killed. Returns false, having published nothing, when no compositor could be reached.
 bool WaylandExchange(Exchange* exchange);

@@ -130,6 +130,14 @@ failures)
     SECONDS=0
     check "a compositor that never answers: given up, no X view" "" "$x11"
     ((SECONDS <= 6)) || { echo "FAIL mute: $SECONDS s"; failures=$((failures + 1)); }
+    # Connecting is a step like any other: connect(2) waits on a socket whose queue is full.
+    python3 "$here/mute_socket.py" "$top/full" --full >"$top/full.ready" &
+    pids+=($!)
+    for _ in $(seq 100); do [ -s "$top/full.ready" ] && break; sleep 0.05; done
+    SECONDS=0
+    check "a compositor whose queue of connections is full: given up, no X view" "" \
+        "WAYLAND_DISPLAY=$top/full" "$x11"
+    ((SECONDS <= 6)) || { echo "FAIL full queue: $SECONDS s"; failures=$((failures + 1)); }
     # Killed while the program waits for its answer.
     start sway
     kill -STOP "$COMPOSITOR_PID"

@@ -1,7 +1,9 @@
-// EnumDisplayMonitors on Linux: the display that the environment names is read under a deadline,
-// and the callbacks are made afterwards, on the caller's thread, from what was read. Only that
-// display's client libraries are loaded, on this thread before any worker starts, since mapping
-// memory costs more once a second thread may run on another CPU.
+// EnumDisplayMonitors on Linux: chooses the backend that the environment names, above the
+// backends. The display is read under a deadline, and the callbacks are made afterwards, on the
+// caller's thread, from what was read. Only that display's client libraries are loaded, and here
+// rather than in the exchange's child: one that will not load is the program's own error, said
+// on its standard error and in its status. (libxcb-xinerama and libdbus, whose absence only costs
+// what they would add, are loaded quietly in the child that needs them.)
 #include <errno.h>
 #include <limits.h>
 #include <locale.h>
@@ -81,14 +83,15 @@ BOOL EnumDisplayMonitors(HDC, LPCRECT, MONITORENUMPROC lpfnEnum, LPARAM dwData)
         if (!LoadWaylandClient()) {
             return FALSE;
         }
-        // libwayland waits with a time limit, so a Wayland display needs no worker.
-        result = RunExchangeHere(WaylandExchange);
+        // Connecting can wait without end too: a compositor's queue of connections can be full.
+        result = RunExchange(WaylandExchange);
     }
     if (!result.reached && IsSet("DISPLAY")) {
         if (!LoadX11Client()) {
             return FALSE;
         }
         // xcb_connect can wait without end, even in connect(2), where nothing can wake it.
+        free(result.list.monitors);
         result = RunExchange(X11Exchange);
     }
     // No display server named (a text console): the kernel's connectors. A named one decides

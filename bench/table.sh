@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The benchmark's measurements and table; run by bench/run.sh with ONE (1 monitor) and DISPLAY
 # (which gets 65 monitors) set to two private servers. It starts headless sway and mutter itself.
+# With BEFORE set to another build of the program, that build is timed in the same series.
 set -euo pipefail
 many=$DISPLAY
 
@@ -39,13 +40,16 @@ connector "$sys" card1-DP-3 disconnected disabled 124
 connector "$sys" card1-Writeback-1 unknown disabled 131
 verify "no display" "$(printf '%s\tfalse\n' eDP-1 DP-1; printf 'HDMI-A-1\tfalse')" WAYLAND_DISPLAY= DISPLAY= -- "${in_sysfs[@]}" "$sys"
 
+# BEFORE, a build of the program to compare with (an earlier commit's), is run in the same series.
+before=${BEFORE:-$program}
 # An empty WAYLAND_DISPLAY keeps the X11 runs on X11 inside a Wayland session too.
 read -r -d '' -a results < <("${in_sysfs[@]}" "$sys" build/bench/measure "$runs" \
     WAYLAND_DISPLAY= DISPLAY="$ONE" "$program" -- DISPLAY="$ONE" xrandr --listmonitors -- \
     DISPLAY="$ONE" "$floor" -- WAYLAND_DISPLAY= DISPLAY="$many" "$program" -- DISPLAY="$many" "$floor" -- \
-    WAYLAND_DISPLAY= DISPLAY= "$program" -- DISPLAY= "$floor" && printf '\0')
+    WAYLAND_DISPLAY= DISPLAY= "$program" -- DISPLAY= "$floor" -- WAYLAND_DISPLAY= DISPLAY="$ONE" "$before" &&
+    printf '\0')
 ml=${results[0]} ml_kb=${results[1]} xr=${results[2]} xr_kb=${results[3]} fl=${results[4]} fl_kb=${results[5]}
-ml65=${results[6]} fl65=${results[8]} ml0=${results[10]} fl0=${results[12]}
+ml65=${results[6]} fl65=${results[8]} ml0=${results[10]} fl0=${results[12]} mlb=${results[14]}
 
 # The compositors start only now, one at a time, so that none takes time from another's runs.
 compositors=$(mktemp -d)
@@ -59,8 +63,9 @@ sway=$(start sway WAYLAND_DISPLAY)
 verify sway "$(printf 'HEADLESS-%s\tfalse\n' 1 2; printf 'HEADLESS-3\tfalse')" WAYLAND_DISPLAY="$sway"
 read -r -d '' -a results < <(build/bench/measure "$runs" \
     WAYLAND_DISPLAY="$sway" "$program" -- WAYLAND_DISPLAY="$sway" wayland-info -- \
-    WAYLAND_DISPLAY="$sway" "$wayland_floor" && printf '\0')
+    WAYLAND_DISPLAY="$sway" "$wayland_floor" -- WAYLAND_DISPLAY="$sway" "$before" && printf '\0')
 wl=${results[0]} wl_kb=${results[1]} wi=${results[2]} wi_kb=${results[3]} wf=${results[4]} wf_kb=${results[5]}
+wlb=${results[6]}
 bash tests/wayland/compositor.sh stop "$compositors/sway"
 
 # On mutter: with its D-Bus query, without a session bus (libdbus loaded, no answer to wait for),
@@ -71,8 +76,9 @@ verify mutter "$(printf 'Meta-0\ttrue\nMeta-1\tfalse\nMeta-2\tfalse')" WAYLAND_D
 read -r -d '' -a results < <(build/bench/measure "$runs" \
     WAYLAND_DISPLAY="$mutter" DBUS_SESSION_BUS_ADDRESS="$bus" "$program" -- \
     WAYLAND_DISPLAY="$mutter" DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent "$program" -- \
-    WAYLAND_DISPLAY="$mutter" "$wayland_floor" && printf '\0')
-gn=${results[0]} gn_kb=${results[1]} gn_nobus=${results[2]} gf=${results[4]}
+    WAYLAND_DISPLAY="$mutter" "$wayland_floor" -- WAYLAND_DISPLAY="$mutter" DBUS_SESSION_BUS_ADDRESS="$bus" \
+    "$before" && printf '\0')
+gn=${results[0]} gn_kb=${results[1]} gn_nobus=${results[2]} gf=${results[4]} gnb=${results[6]}
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
 # Requests, read off xtrace; round trips, read off strace: libxcb sends what it holds with one
@@ -115,6 +121,9 @@ $(date -u +%Y-%m-%d), $(nproc) cores, $(uname -m); medians of $runs interleaved 
 | monitor_listing on mutter            | ${gn} µs, ${gn_kb} KB peak |
 | the same, no session bus             | ${gn_nobus} µs |
 | Wayland floor on mutter              | ${gf} µs |
+$([ "$before" = "$program" ] || printf '%s\n' \
+"| BEFORE (${BEFORE}), 1 monitor, sway, mutter | ${mlb} µs, ${wlb} µs, ${gnb} µs |" \
+"| time: monitor_listing / BEFORE, 1 monitor, sway, mutter | $(ratio "$ml" "$mlb"), $(ratio "$wl" "$wlb"), $(ratio "$gn" "$gnb") |")
 | Linux binary size                    | $(size "$program") bytes |
 | Linux binary needs                   | $(readelf -d "$program" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | tr '\n' ' ') |
 | Windows executable size (i686)       | $(size build/windows-x86/monitor_listing.exe) bytes (target ≤ 16384) |

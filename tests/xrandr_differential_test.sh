@@ -179,7 +179,9 @@ descriptors)
         elif [ -z "$expected" ]; then
             echo "FAIL prlimit $limit: xrandr lists nothing"; failures=$((failures + 1))
         else
-            check "prlimit $limit, as another user" "$expected" "DISPLAY=:$plain" -- "${wrapper[@]}"
+            # The leak check at exit needs a thread of its own, which the limit refuses.
+            check "prlimit $limit, as another user" "$expected" "DISPLAY=:$plain" \
+                ${SANITIZED:+ASAN_OPTIONS=detect_leaks=0} -- "${wrapper[@]}"
         fi
     done
     # A server given up once the monitors are read: the report, written while the exchange still

@@ -26,24 +26,24 @@ two-primaries platform/x11/x11_replies.cpp :: found.primary && !primary_seen => 
 name-past-reply platform/x11/x11_replies.cpp ::         if (length > size - sizeof *reply) { =>         if (false) {
 count-trusted platform/x11/x11_replies.cpp :: reply->nMonitors < room ? reply->nMonitors : room => reply->nMonitors < room ? reply->nMonitors : reply->nMonitors
 inactive-monitors platform/x11/x11_display.cpp :: xcb_randr_get_monitors(connection, screen->root, 1) => xcb_randr_get_monitors(connection, screen->root, 0)
-no-30s-cap platform/linux/linux_exchange.h :: kExchangeMostMs = 30000; => kExchangeMostMs = 300000;
-idle-50s platform/linux/linux_exchange.cpp :: kIdleSeconds = 5; => kIdleSeconds = 50;
-progress-not-kept platform/linux/linux_exchange.cpp ::     state->last_progress = Now();\n    return true; =>     return true;
-partial-report-dropped platform/linux/linux_exchange.cpp ::     result->list = state->published;\n    state->published = {}; =>     result->list = {};
+no-30s-cap platform/linux/linux_exchange.cpp :: kMostMs = 30000; => kMostMs = 300000;
+idle-50s platform/linux/linux_exchange.cpp :: kIdleMs = 5000; => kIdleMs = 50000;
+progress-not-kept platform/linux/linux_exchange.cpp ::         deadline.last_progress = NowMs();\n =>
+partial-report-dropped platform/linux/linux_exchange.cpp ::     if (child > 0 && !Follow(channel[0], result)) {\n        result->reached = true; =>     if (child > 0 && !Follow(channel[0], result)) {\n        result->reached = true;\n        free(result->list.monitors);\n        result->list = {};
 no-hold platform/linux/linux_descriptors.cpp ::     for (int fd = 0; fd <= 2; ++fd) {\n        if (fcntl =>     for (int fd = 0; fd < 0; ++fd) {\n        if (fcntl
-no-stderr-swap platform/linux/linux_descriptors.cpp ::     if (saved >= 0) {\n        NullOn =>     if (false) {\n        NullOn
-standard-kept-in-worker platform/linux/linux_descriptors.cpp ::         close(0);\n        close(1);\n =>
-stderr-not-restored platform/linux/linux_exchange.cpp ::         state->abandoned = true;\n        RestoreStandardError(state->saved_stderr); =>         state->abandoned = true;
-wayland-missing-falls-back platform/linux/linux_display.cpp ::             return FALSE;\n        }\n        // libwayland => unsetenv("WAYLAND_DISPLAY");\n            return EnumDisplayMonitors(nullptr, nullptr, lpfnEnum, dwData);\n        }\n        // libwayland
-views-mixed platform/linux/linux_display.cpp :: if (!result.reached && IsSet("DISPLAY")) => if (IsSet("DISPLAY"))
+no-stderr-swap platform/linux/linux_descriptors.cpp ::     if (null >= 0) {\n        dup2(null, 2); =>     if (null >= 0) {
+standard-kept-in-child platform/linux/linux_descriptors.cpp ::     close(0);\n    close(1);\n =>
+stderr-not-restored platform/linux/linux_exchange.cpp ::     RestoreStandardError(saved);\n =>
+wayland-missing-falls-back platform/linux_display.cpp ::             return FALSE;\n        }\n        // Connecting => unsetenv("WAYLAND_DISPLAY");\n            return EnumDisplayMonitors(nullptr, nullptr, lpfnEnum, dwData);\n        }\n        // Connecting
+views-mixed platform/linux_display.cpp :: if (!result.reached && IsSet("DISPLAY")) => if (IsSet("DISPLAY"))
 status-kept-0 platform/linux/linux_libraries.cpp ::     _exit(1); =>     _exit(0);
-utf8-never platform/linux/linux_display.cpp ::                 setlocale(LC_CTYPE, "C.UTF-8"); =>
+utf8-never platform/linux_display.cpp ::                 setlocale(LC_CTYPE, "C.UTF-8"); =>
 xdg-name-wins platform/wayland/wayland_display.cpp :: output.version < 4 && *xdg_manager != nullptr => *xdg_manager != nullptr
 kde-prefix-match platform/wayland/wayland_display.cpp :: strcmp(primary, output.name) == 0 => strncmp(primary, output.name, strlen(output.name)) == 0
 withdrawn-kept platform/wayland/wayland_display.cpp ::         if (output.removed) { =>         if (false) {
 kde-last-named platform/wayland/wayland_display.cpp :: compositor->order_done || compositor->first_named == nullptr => true
 wayland-wait-unbounded platform/wayland/wayland_wait.cpp :: poll(&socket, 1, ExchangeWaitMs(exchange))) < 0 && errno == EINTR => poll(&socket, 1, -1)) < 0 && errno == EINTR
-mutter-primary-ignored platform/wayland/mutter_worker.cpp ::             outputs->records[i].dwFlags = MONITORINFOF_PRIMARY; =>
+mutter-primary-ignored platform/wayland/wayland_display.cpp ::         Publish(exchange, compositor, primary);\n =>
 mutter-first-logical platform/wayland/mutter_primary.cpp ::     if (!primary || !Enter =>     if (!Enter
 no-zero-fill monitor_listing/report_monitor.cpp ::     memset(&info, 0, sizeof info);\n =>
 plain-record-size monitor_listing/report_monitor.cpp ::     info.cbSize = sizeof info; =>     info.cbSize = sizeof(MONITORINFO);
@@ -51,8 +51,8 @@ failure-status-0 monitor_listing/main.cpp ::         return 1; =>         return
 no-flush-before-wait monitor_listing/main.cpp :: fflush(stdout) != 0 || ferror(stdout) => ferror(stdout)
 lazy-binding platform/linux/linux_libraries.cpp :: dlopen(soname, RTLD_NOW | RTLD_LOCAL) => dlopen(soname, RTLD_LAZY | RTLD_LOCAL)
 dependency-name-cut platform/linux/linux_libraries.cpp :: strncmp(name, soname, length) == 0 ? colon + 2 : reason => true ? colon + 2 : reason
-wayland-socket-standard platform/linux/linux_display.cpp :: fd > 2 && fd <= INT_MAX => fd >= 0 && fd <= INT_MAX
-wayland-socket-stray-kept platform/linux/linux_display.cpp ::         unsetenv("WAYLAND_SOCKET"); =>         (void)0;
+wayland-socket-standard platform/linux_display.cpp :: fd > 2 && fd <= INT_MAX => fd >= 0 && fd <= INT_MAX
+wayland-socket-stray-kept platform/linux_display.cpp ::         unsetenv("WAYLAND_SOCKET"); =>         (void)0;
 no-screen-without-randr platform/x11/x11_display.cpp ::     if (randr == nullptr || !randr->present) {\n        PublishScreens(connection, screen, exchange); =>     if (randr == nullptr || !randr->present) {
 xinerama-ignored platform/x11/x11_display.cpp ::     MonitorList heads = XineramaHeads(connection, exchange); =>     MonitorList heads = {};
 drm-enabled-ignored platform/drm/drm_display.cpp :: !Reads(dirfd(dir), entry->d_name, "enabled", "enabled") => false
@@ -60,16 +60,16 @@ drm-writeback-kept platform/drm/drm_display.cpp :: || strncmp(name, "Writeback-"
 drm-id-order-ignored platform/drm/drm_display.cpp ::     if (x.id != y.id) { =>     if (false) {
 drm-names-not-versions platform/drm/drm_display.cpp :: return strverscmp(x.name, y.name); => return strcmp(x.name, y.name);
 drm-word-prefix platform/drm/drm_display.cpp :: (length == n || (length => (true || (length
-drm-beside-named-display platform/linux/linux_display.cpp :: if (!wayland_named && !IsSet("DISPLAY")) { => if (!result.reached) {
-worker-takes-signals platform/linux/linux_exchange.cpp ::     pthread_sigmask(SIG_SETMASK, &all, &mask); =>     pthread_sigmask(SIG_SETMASK, nullptr, &mask);
+drm-beside-named-display platform/linux_display.cpp :: if (!wayland_named && !IsSet("DISPLAY")) { => if (!result.reached) {
+child-dies-of-sigpipe platform/linux/linux_exchange.cpp ::     signal(SIGPIPE, SIG_IGN);\n =>
 lost-write-error monitor_listing/main.cpp :: fflush(stdout) != 0 || ferror(stdout) => fflush(stdout) != 0
-idle-3s platform/linux/linux_exchange.cpp :: kIdleSeconds = 5; => kIdleSeconds = 3;
-utf8-beyond-latin1 platform/linux/linux_display.cpp :: if (*c > 0x7F) { => if (*c > 0xFF) {
+idle-3s platform/linux/linux_exchange.cpp :: kIdleMs = 5000; => kIdleMs = 3000;
+utf8-beyond-latin1 platform/linux_display.cpp :: if (*c > 0x7F) { => if (*c > 0xFF) {
 hot-plug-listed platform/wayland/wayland_display.cpp :: wl_output_interface.name) == 0 && !compositor->bound => wl_output_interface.name) == 0
 kde-first-list-wins platform/wayland/wayland_display.cpp :: if (compositor->order_done || compositor->first_named == nullptr) { => if (compositor->first_named == nullptr) {
 wayland-two-primaries platform/wayland/wayland_display.cpp :: strcmp(primary, output.name) == 0 && !primary_seen => strcmp(primary, output.name) == 0 && (primary_seen || !primary_seen)
 names-dropped-when-gone platform/wayland/wayland_display.cpp :: if (Publish(exchange, compositor, compositor->first_named) && answered && => if (answered && Publish(exchange, compositor, compositor->first_named) &&
-mutter-prefix-match platform/wayland/mutter_worker.cpp :: strcmp(primary, outputs->names[i]) == 0 => strncmp(primary, outputs->names[i], strlen(outputs->names[i])) == 0
+exchange-on-the-calling-thread platform/linux/linux_exchange.cpp ::     if (!RunInChild(backend, &result)) { =>     if (true) {
 TABLE
 )
 

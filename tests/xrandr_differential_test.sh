@@ -217,9 +217,10 @@ placement)
         'void xcb_randr_query_version(void) { gone(); }' 'void xcb_randr_query_version_reply(void) { gone(); }' \
         'void xcb_randr_get_monitors(void) { gone(); }' 'void xcb_randr_get_monitors_reply(void) { gone(); }' >"$work/unbound.c"
     cc -shared -fPIC -o "$work/unbound.so" "$work/unbound.c"
-    cc -shared -fPIC -o "$work/libgone.so.1" -Wl,-soname,libgone.so.1 -x c /dev/null
-    cc -shared -fPIC -o "$work/needs_gone.so" -x c /dev/null -x none -Wl,--no-as-needed "$work/libgone.so.1"
-    rm "$work/libgone.so.1"
+    # The missing dependency's name is as long as the library's, as libXau.so.6 is beside libxcb.so.1.
+    cc -shared -fPIC -o "$work/libgon.so.1" -Wl,-soname,libgon.so.1 -x c /dev/null
+    cc -shared -fPIC -o "$work/needs_gone.so" -x c /dev/null -x none -Wl,--no-as-needed "$work/libgon.so.1"
+    rm "$work/libgon.so.1"
     while IFS='|' read -r library stand_in reason; do
         path=$(ldconfig -p | awk -v name="$library" '$1 == name && /x86-64/ && !found++ { print $NF }')
         want_status=1 want_err="monitor_listing: cannot load $library: $reason" check "$library: $stand_in" "" \
@@ -228,8 +229,14 @@ placement)
 libxcb.so.1|/dev/null|file too short
 libxcb-randr.so.0|/dev/null|file too short
 libxcb-randr.so.0|$work/unbound.so|undefined symbol: gone
-libxcb.so.1|$work/needs_gone.so|libgone.so.1: cannot open shared object file: No such file or directory
+libxcb.so.1|$work/needs_gone.so|libgon.so.1: cannot open shared object file: No such file or directory
 EOF
+    # The error, too, comes after the wait: the run ends only once its character has come.
+    printf '%s\n' 'start=$(date +%s%N); "$@" < <(sleep 1; echo); status=$?' \
+        '(($(date +%s%N) - start > 900000000)) || echo "ended before its character came" >&2; exit $status' >"$work/waited"
+    path=$(ldconfig -p | awk '$1 == "libxcb.so.1" && /x86-64/ && !found++ { print $NF }')
+    want_status=1 want_err="monitor_listing: cannot load libxcb.so.1: file too short" check "a library error, after the wait" \
+        "" "DISPLAY=:$plain" -- unshare -m sh -c "mount --bind /dev/null $path && exec bash $work/waited \"\$0\""
     # Xinerama's library is only recommended: without it, a server without RandR lists its screen.
     xvfb heads -extension RANDR +xinerama -screen 0 800x600x24 -screen 1 640x480x24
     path=$(ldconfig -p | awk '$1 == "libxcb-xinerama.so.0" && /x86-64/ && !found++ { print $NF }')

@@ -34,8 +34,9 @@ struct CloseDir {
     void operator()(DIR* dir) const { closedir(dir); }
 };
 
-// The whole of `entry`/`file` when it is a regular file shorter than `size` bytes. A FIFO or a
-// device is never opened: opening one can wait, or act.
+// The whole of `entry`/`file`, null-terminated in `text`, when it is a regular file whose end
+// shows within the `size - 1` bytes read, so of at most `size - 2` bytes. A FIFO or a device is
+// never opened: opening one can wait, or act.
 bool ReadSmall(int dir, const char* entry, const char* file, char* text, size_t size, size_t* length)
 {
     char path[NAME_MAX + 32];

@@ -18,6 +18,8 @@ template <typename T>
 using Reply = std::unique_ptr<T, FreeReply>;
 
 // The screen that DISPLAY names (the 1 of ":0.1"); null where the server has no such screen.
+// libxcb refuses such a DISPLAY itself where it has that check (XCB_CONN_CLOSED_INVALID_SCREEN);
+// the package accepts any libxcb1, and one without it would hand over a number past the list.
 const xcb_screen_t* ScreenOf(xcb_connection_t* connection, int screen)
 {
     xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(connection));

@@ -13,6 +13,9 @@
 //                              wl_display.sync: after its registry round trip, before any bind
 //   --withdraw-after-bind N    removes output N just after the client binds it and has its events
 //   --leave-after-bind N       sends output N's events once it is bound, then ends at once
+//   --leave-after-registry N   once the first round trip is answered, announces globals of no use
+//                              past what the client reads at once, withdraws output N and ends:
+//                              the client's next write fails with the withdrawal still unread
 //
 // Its socket goes in $XDG_RUNTIME_DIR; once it listens, it prints the socket's path (a value for
 // WAYLAND_DISPLAY) on standard output. It runs until SIGTERM.
@@ -41,7 +44,7 @@ static struct Output outputs[kMaxOutputs];
 static int output_count;
 static const char* orders[2];  // names by commas
 static int order_count, gtk_shell;
-static int withdraw_after_registry, withdraw_after_bind, leave_after_bind;  // outputs from 1; 0: none
+static int withdraw_after_registry, withdraw_after_bind, leave_after_bind, leave_after_registry;  // from 1; 0: none
 static struct wl_display* display;
 static struct wl_listener client_created, resource_created, sync_answered;
 
@@ -149,8 +152,18 @@ static void BindOrder(struct wl_client* client, void* data, uint32_t version, ui
 // done; so the destruction of the first client's first callback is the end of its first round trip.
 static void OnSyncAnswered(struct wl_listener* listener, void* data)
 {
-    (void)listener, (void)data;
+    (void)listener;
     Withdraw(withdraw_after_registry);
+    if (leave_after_registry) {
+        // libwayland-client reads 4 KiB at a time: 256 globals of 32 bytes are twice that.
+        static const struct wl_interface kPadding = {"padding", 1, 0, NULL, 0, NULL};
+        for (int i = 0; i < 256; ++i) {
+            wl_global_create(display, &kPadding, 1, NULL, NULL);
+        }
+        Withdraw(leave_after_registry);
+        wl_client_flush(wl_resource_get_client(data));
+        _exit(0);
+    }
 }
 
 static void OnResourceCreated(struct wl_listener* listener, void* data)
@@ -178,7 +191,8 @@ static int Usage(void)
 {
     fprintf(stderr,
             "usage: stand_in_compositor [--output|--late vVERSION[:NAME] [--xdg NAME]]... [--order NAME,...]...\n"
-            "           [--gtk-shell] [--withdraw-after-registry N] [--withdraw-after-bind N] [--leave-after-bind N]\n");
+            "           [--gtk-shell] [--withdraw-after-registry N] [--withdraw-after-bind N] [--leave-after-bind N]\n"
+            "           [--leave-after-registry N]\n");
     return 2;
 }
 
@@ -210,6 +224,8 @@ int main(int argc, char** argv)
             withdraw_after_bind = atoi(value);
         } else if (strcmp(option, "--leave-after-bind") == 0) {
             leave_after_bind = atoi(value);
+        } else if (strcmp(option, "--leave-after-registry") == 0) {
+            leave_after_registry = atoi(value);
         } else {
             return Usage();
         }

@@ -174,6 +174,8 @@ stand_in)
         --output v4:D-1 --output v4:D-1 --order D-1
     on_stand_in "gone with its last events unread: the names that came" "$(expect $'E-1\nE-2' "")"$'\n\tfalse' \
         --output v4:E-1 --output v4:E-2 --output v4:E-3 --leave-after-bind 2
+    on_stand_in "gone before a write, a withdrawal unread: still read" $'\tfalse\n\tfalse' \
+        --output v4:G-1 --output v4:G-2 --output v4:G-3 --leave-after-registry 2
     # mutter's primary from a stand-in DisplayConfig on a private bus: an exact name, and neither
     # a bus gone mid-call nor one that never answers costs more than the true.
     for primary in Meta-10 gone mute; do
@@ -188,25 +190,38 @@ stand_in)
             --gtk-shell --output v4:Meta-1 --output v4:Meta-10
         ((SECONDS <= 6)) || { echo "FAIL mutter, $primary: $SECONDS s"; failures=$((failures + 1)); }
     done
+    # A bus that accepts and then says nothing, not even to the authentication, costs the same.
+    python3 "$here/mute_socket.py" "$top/silent_bus" &
+    pids+=($!)
+    for _ in $(seq 100); do [ -S "$top/silent_bus" ] && break; sleep 0.05; done
+    SECONDS=0 with=DBUS_SESSION_BUS_ADDRESS=unix:path=$top/silent_bus
+    on_stand_in "mutter, a bus silent from the start" "$(expect $'Meta-1\nMeta-10' "")" \
+        --gtk-shell --output v4:Meta-1 --output v4:Meta-10
+    ((SECONDS <= 6)) || { echo "FAIL mutter, a silent bus: $SECONDS s"; failures=$((failures + 1)); }
     with=
     # WAYLAND_SOCKET: used when it is a connected socket handed over, never when it is a standard
     # descriptor (here standard output, a socket) or no descriptor at all.
     printf '%s\n' 'import os, socket, sys' 's = socket.socket(socket.AF_UNIX)' \
         's.connect(os.environ.pop("WAYLAND_DISPLAY")); s.set_inheritable(True)' \
         'os.environ["WAYLAND_SOCKET"] = str(s.fileno()); os.execv(sys.argv[1], sys.argv[1:])' >"$top/hand_over.py"
-    printf '%s\n' 'import socket, subprocess, sys' 'ours, its = socket.socketpair()' \
-        'run = subprocess.Popen(sys.argv[1:], stdout=its); its.close()' \
-        'sys.stdout.buffer.write(b"".join(iter(lambda: ours.recv(4096), b""))); sys.exit(run.wait())' >"$top/socket_out.py"
+    # socket_out.py FD PROGRAM: PROGRAM's descriptor FD (1 or 2) a socket, whose bytes go on to FD.
+    printf '%s\n' 'import os, socket, subprocess, sys' 'ours, its = socket.socketpair(); fd = int(sys.argv[1])' \
+        'run = subprocess.Popen(sys.argv[2:], **{"stdout" if fd == 1 else "stderr": its}); its.close()' \
+        'os.write(fd, b"".join(iter(lambda: ours.recv(4096), b""))); sys.exit(run.wait())' >"$top/socket_out.py"
     # The socket names a display: the kernel's connectors of a stand-in /sys/class are not read.
     source "$here/../stand_in_sysfs.sh"
     connector "$top/class" card0-DP-1 connected enabled
     printf '#!/bin/sh\nexec unshare -m sh -c "mount --bind %s /sys/class && exec python3 %s %s"\n' "$top/class" \
         "$top/hand_over.py" "$program" >"$top/hand_over"
-    printf '#!/bin/sh\nexec python3 %s %s "$@"\n' "$top/socket_out.py" "$program" >"$top/socket_out"
-    chmod +x "$top/hand_over" "$top/socket_out"
+    for fd in 1 2; do
+        printf '#!/bin/sh\nexec python3 %s %s %s "$@"\n' "$top/socket_out.py" $fd "$program" >"$top/socket_out$fd"
+    done
+    chmod +x "$top/hand_over" "$top/socket_out1" "$top/socket_out2"
     program=$top/hand_over on_stand_in "WAYLAND_SOCKET handed over, no WAYLAND_DISPLAY" "$(expect S-1 "")" --output v4:S-1
-    with=WAYLAND_SOCKET=1 program=$top/socket_out on_stand_in "WAYLAND_SOCKET=1, standard output a socket: ignored" \
-        "$(expect S-1 "")" --output v4:S-1
+    for fd in 1 2; do
+        with=WAYLAND_SOCKET=$fd program=$top/socket_out$fd on_stand_in \
+            "WAYLAND_SOCKET=$fd, descriptor $fd a socket: ignored" "$(expect S-1 "")" --output v4:S-1
+    done
     with=WAYLAND_SOCKET=junk on_stand_in "WAYLAND_SOCKET=junk: ignored" "$(expect S-1 "")" --output v4:S-1
     ;;
 *)

@@ -171,6 +171,8 @@ descriptors)
     done
     # Where no child can be forked (a process limit reached, for a user other than root), or under
     # an address-space limit, the report is still the one xrandr gives under the same limit.
+    # As nobody, from a copy it may run wherever the build tree is.
+    mkdir "$work/as_nobody" && cp "$program" "$work/as_nobody/" && chmod 755 "$work" "$work/as_nobody"
     for limit in --nproc=1 --as=$((9 << 20)); do
         wrapper=(setpriv --reuid=65534 --regid=65534 --clear-groups prlimit "$limit")
         expected=$(DISPLAY=:$plain listed_by_xrandr "${wrapper[@]}")
@@ -180,7 +182,7 @@ descriptors)
             echo "FAIL prlimit $limit: xrandr lists nothing"; failures=$((failures + 1))
         else
             # The leak check at exit needs a thread of its own, which the limit refuses.
-            check "prlimit $limit, as another user" "$expected" "DISPLAY=:$plain" \
+            program=$work/as_nobody/${program##*/} check "prlimit $limit, as another user" "$expected" "DISPLAY=:$plain" \
                 ${SANITIZED:+ASAN_OPTIONS=detect_leaks=0} -- "${wrapper[@]}"
         fi
     done

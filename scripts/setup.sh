@@ -12,8 +12,8 @@ run_packages=(cmake ninja-build g++ pkg-config libxcb1-dev libxcb-randr0-dev lib
 wayland_packages=(sway kwin-wayland mutter weston wayland-utils libkf5screen-bin qtwayland5
     dbus-daemon systemd jq python3-dbus python3-gi)
 # The kernel group boots Debian's kernels in QEMU guests (tests/kernel): an initramfs of busybox,
-# modetest, and Xorg, seatd and the compositors on the guest's KMS.
-kernel_packages=(qemu-system-x86 busybox-static cpio libdrm-tests xserver-xorg-core seatd)
+# modetest, the modules (depmod orders them), and Xorg, seatd and the compositors on the guest's KMS.
+kernel_packages=(qemu-system-x86 busybox-static cpio kmod libdrm-tests xserver-xorg-core seatd)
 test_packages=("${run_packages[@]}" "${wayland_packages[@]}" "${kernel_packages[@]}" libgtest-dev tmux xauth python3 file
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 icoutils
     clang libclang-rt-14-dev libfuzzer-14-dev valgrind dpkg-dev lintian man-db)
@@ -99,6 +99,8 @@ fetch_kernel() {  # fetch_kernel SERIES PACKAGE
     dpkg-deb -x "$unpacked"/*.deb "$unpacked"
     rm "$unpacked"/*.deb
     vmlinux "$unpacked"/boot/vmlinuz-* "$unpacked/vmlinux"
+    # The package leaves modules.dep to its postinst.
+    depmod -b "$unpacked" "$(basename "$unpacked"/lib/modules/*)"
     echo "$version" >"$unpacked/version"
     chmod 755 "$unpacked"
     rm -rf "$dir"

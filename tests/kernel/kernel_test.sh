@@ -7,7 +7,8 @@ program=$(realpath "$1") test=$2
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 qemu=
-trap '[ -z "$qemu" ] || kill "$qemu" 2>/dev/null || true; wait; [ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
+trap '[ -z "$qemu" ] || kill "$qemu" 2>/dev/null || true; wait; rm -rf "$work"' EXIT
+trap 'exit 1' INT TERM
 
 # Where a kernel or QEMU cannot be had the group is skipped, but CI must run it.
 skip() {
@@ -22,12 +23,13 @@ for tool in qemu-system-x86_64 busybox cpio modetest; do
     command -v $tool >/dev/null || skip "no $tool (bash scripts/setup.sh test installs it)"
 done
 
-# The initramfs: busybox, the init, the drivers of the guest's devices, each after what it needs
-# (from modules.dep), as udev would load them; a console guest gets the program and modetest with
-# their libraries, the others share the host's root.
+# The initramfs: busybox, the init, the program, the drivers of the guest's devices, each after what
+# it needs (from modules.dep), as udev would load them; a console guest gets modetest and the
+# libraries too, the others share the host's root (where the guest's /tmp would hide the program).
 root=$work/root
 mkdir -p "$root/bin"
-cp /bin/busybox "$here/init" "$root/bin/" && mv "$root/bin/init" "$root/init" && ln -s busybox "$root/bin/sh"
+cp /bin/busybox "$program" "$root/bin/" && cp "$here/init" "$root/init" && ln -s busybox "$root/bin/sh"
+[ "${program##*/}" = monitor_listing ] || mv "$root/bin/${program##*/}" "$root/bin/monitor_listing"
 modules=$(echo "$kernel"/lib/modules/*)
 load() {
     [[ $loaded != *" $1 "* ]] || return 0
@@ -48,12 +50,12 @@ drivers() {  # drivers DEVICES: puts the modules for QEMU's DEVICES into the ini
 }
 share=()
 if [[ $test != console_* ]]; then
-    echo "host=yes program=$program" >"$root/settings"
+    echo "host=yes program=/tmp/monitor_listing" >"$root/settings"
     share=(-virtfs local,path=/,mount_tag=host,security_model=none,readonly=on,multidevs=remap)
 else
     echo "host=no program=/bin/monitor_listing" >"$root/settings"
-    for binary in "$program" "$(command -v modetest)"; do
-        cp "$binary" "$root/bin/"
+    cp "$(command -v modetest)" "$root/bin/"
+    for binary in "$program" "$root/bin/modetest"; do
         for library in $(ldd "$binary" | awk '$2 == "=>" && $3 ~ /^\// { print $3 } $1 ~ /^\// { print $1 }'); do
             cp -L --parents "$library" "$root"
         done

@@ -94,7 +94,7 @@ expect() {
         [ "$word" = - ] || { [ "${word:0:1}" = '*' ] && printf '%s\ttrue\n' "${word:1}" || printf '%s\tfalse\n' "$word"; }
     done
 }
-failures=0 boots=0 guest= expected=()
+failures=0 boots=0 guest='' expected=()
 # run_guest: boots the guest of the rows gathered so far and checks each row's block of the report.
 run_guest() {
     [ -n "$guest" ] || return 0

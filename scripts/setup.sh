@@ -11,7 +11,10 @@ run_packages=(cmake ninja-build g++ pkg-config libxcb1-dev libxcb-randr0-dev lib
 # mutter's DisplayConfig.
 wayland_packages=(sway kwin-wayland mutter weston wayland-utils libkf5screen-bin qtwayland5
     dbus-daemon systemd jq python3-dbus python3-gi)
-test_packages=("${run_packages[@]}" "${wayland_packages[@]}" libgtest-dev tmux xauth python3 file
+# The kernel group boots Debian's kernels in QEMU guests (tests/kernel): an initramfs of busybox,
+# modetest, the modules (depmod orders them), and Xorg, seatd and the compositors on the guest's KMS.
+kernel_packages=(qemu-system-x86 busybox-static cpio kmod libdrm-tests xserver-xorg-core seatd)
+test_packages=("${run_packages[@]}" "${wayland_packages[@]}" "${kernel_packages[@]}" libgtest-dev tmux xauth python3 file
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 icoutils
     clang libclang-rt-14-dev libfuzzer-14-dev valgrind dpkg-dev lintian man-db)
 
@@ -58,7 +61,7 @@ else
     plain=()
     lean=()
     for package in "${missing[@]}"; do
-        case " ${wayland_packages[*]} " in *" $package "*) lean+=("$package") ;; *) plain+=("$package") ;; esac
+        case " ${wayland_packages[*]} ${kernel_packages[*]} " in *" $package "*) lean+=("$package") ;; *) plain+=("$package") ;; esac
     done
     export DEBIAN_FRONTEND=noninteractive
     update
@@ -66,6 +69,49 @@ else
     [ ${#plain[@]} -eq 0 ] || apt-get install -y -qq "${plain[@]}" >/dev/null
     # The compositors' recommended packages would add about 2 GB of desktop that no test uses.
     [ ${#lean[@]} -eq 0 ] || apt-get install -y -qq --no-install-recommends "${lean[@]}" >/dev/null
+fi
+
+# The kernels that tests/kernel boots, unpacked into /var/cache/monitor_listing/kernel-SERIES with
+# the ELF taken out of the bzImage (QEMU boots it directly, about 2 s sooner under TCG): Debian 12's
+# own and, where apt knows it, bookworm's newest 6.12. Fetched again only when apt has a newer one.
+# vmlinux BZIMAGE OUT: the kernel's ELF, from the first xz or zstd stream in the bzImage that holds one.
+vmlinux() {
+    local magic offset
+    for magic in '\xfd7zXZ\x00 xz' '\x28\xb5\x2f\xfd unzstd'; do
+        for offset in $(LC_ALL=C grep -obUaP "${magic% *}" "$1" | cut -d: -f1); do
+            # The stream is followed by the rest of the bzImage: the decompressor complains of it, or
+            # stops reading there and tail gets SIGPIPE. Whether the output is an ELF decides.
+            tail -c +$((offset + 1)) "$1" | "${magic#* }" -dcq >"$2" 2>/dev/null || true
+            [ "$(head -c 4 "$2")" = $'\x7fELF' ] && return 0
+        done
+    done
+    echo "setup: no kernel ELF found in $1" >&2
+    return 1
+}
+fetch_kernel() {  # fetch_kernel SERIES PACKAGE
+    local dir=/var/cache/monitor_listing/kernel-$1 version
+    version=$2=$(apt-cache policy "$2" | awk '/Candidate:/ { print $2 }')
+    [ "$(cat "$dir/version" 2>/dev/null)" != "$version" ] || return 0
+    echo "setup: unpacking $version into $dir"
+    mkdir -p "$(dirname "$dir")"
+    unpacked=$(mktemp -d "$dir.XXXXXX")
+    (cd "$unpacked" && apt-get download -qq -o APT::Sandbox::User=root "$version")
+    dpkg-deb -x "$unpacked"/*.deb "$unpacked"
+    rm "$unpacked"/*.deb
+    vmlinux "$unpacked"/boot/vmlinuz-* "$unpacked/vmlinux"
+    # The package leaves modules.dep to its postinst.
+    depmod -b "$unpacked" "$(basename "$unpacked"/lib/modules/*)"
+    echo "$version" >"$unpacked/version"
+    chmod 755 "$unpacked"
+    rm -rf "$dir"
+    mv -T "$unpacked" "$dir"
+}
+unpacked=
+trap 'rm -rf "$unpacked"' EXIT
+if [ "$1" = test ]; then
+    fetch_kernel 6.1 "$(apt-cache depends linux-image-amd64 | awk '$1 == "Depends:" && $2 ~ /^linux-image-6/ { print $2; exit }')"
+    newest=$(apt-cache search --names-only '^linux-image-6\.12\.[0-9]+\+deb12-amd64$' | cut -d' ' -f1 | sort -V | tail -n 1)
+    if [ -n "$newest" ]; then fetch_kernel 6.12 "$newest"; else echo "setup: apt knows no linux-image-6.12.*+deb12-amd64"; fi
 fi
 
 $fetch_dlls || exit 0

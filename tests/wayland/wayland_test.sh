@@ -200,10 +200,11 @@ stand_in)
     ((SECONDS <= 6)) || { echo "FAIL mutter, a silent bus: $SECONDS s"; failures=$((failures + 1)); }
     with=
     # WAYLAND_SOCKET: used when it is a connected socket handed over, never when it is a standard
-    # descriptor (here standard output, a socket) or no descriptor at all.
-    printf '%s\n' 'import os, socket, sys' 's = socket.socket(socket.AF_UNIX)' \
-        's.connect(os.environ.pop("WAYLAND_DISPLAY")); s.set_inheritable(True)' \
-        'os.environ["WAYLAND_SOCKET"] = str(s.fileno()); os.execv(sys.argv[1], sys.argv[1:])' >"$top/hand_over.py"
+    # descriptor (here a socket), a socket not connected, or no descriptor at all.
+    printf '%s\n' 'import os, socket, sys' 's = socket.socket(socket.AF_UNIX); alone = sys.argv[1] == "--unconnected"' \
+        'alone or s.connect(os.environ.pop("WAYLAND_DISPLAY")); s.set_inheritable(True)' \
+        'os.environ["WAYLAND_SOCKET"] = str(s.fileno()); os.execv(sys.argv[1 + alone], sys.argv[1 + alone:])' \
+        >"$top/hand_over.py"
     # socket_out.py FD PROGRAM: PROGRAM's descriptor FD (1 or 2) a socket, whose bytes go on to FD.
     printf '%s\n' 'import os, socket, subprocess, sys' 'ours, its = socket.socketpair(); fd = int(sys.argv[1])' \
         'run = subprocess.Popen(sys.argv[2:], **{"stdout" if fd == 1 else "stderr": its}); its.close()' \
@@ -216,13 +217,15 @@ stand_in)
     for fd in 1 2; do
         printf '#!/bin/sh\nexec python3 %s %s %s "$@"\n' "$top/socket_out.py" $fd "$program" >"$top/socket_out$fd"
     done
-    chmod +x "$top/hand_over" "$top/socket_out1" "$top/socket_out2"
+    printf '#!/bin/sh\nexec python3 %s --unconnected %s\n' "$top/hand_over.py" "$program" >"$top/unconnected"
+    chmod +x "$top/hand_over" "$top/unconnected" "$top/socket_out1" "$top/socket_out2"
     program=$top/hand_over on_stand_in "WAYLAND_SOCKET handed over, no WAYLAND_DISPLAY" "$(expect S-1 "")" --output v4:S-1
     for fd in 1 2; do
         with=WAYLAND_SOCKET=$fd program=$top/socket_out$fd on_stand_in \
             "WAYLAND_SOCKET=$fd, descriptor $fd a socket: ignored" "$(expect S-1 "")" --output v4:S-1
     done
     with=WAYLAND_SOCKET=junk on_stand_in "WAYLAND_SOCKET=junk: ignored" "$(expect S-1 "")" --output v4:S-1
+    program=$top/unconnected on_stand_in "WAYLAND_SOCKET a socket not connected: ignored" "$(expect S-1 "")" --output v4:S-1
     ;;
 *)
     echo "usage: $0 PROGRAM sway|weston|kwin|mutter|failures|stand_in [STAND_IN_COMPOSITOR]" >&2

@@ -186,6 +186,9 @@ descriptors)
                 ${SANITIZED:+ASAN_OPTIONS=detect_leaks=0} -- "${wrapper[@]}"
         fi
     done
+    # Without a child too, the server's refusal is not heard.
+    program=$work/as_nobody/${program##*/} check "prlimit --nproc=1, a server that refuses" "" "DISPLAY=:$auth" \
+        "XAUTHORITY=$work/none" ${SANITIZED:+ASAN_OPTIONS=detect_leaks=0} -- "${wrapper[@]:0:5}" --nproc=1
     # A server given up once the monitors are read: the report, written while the exchange still
     # holds its socket, must not go there.
     start_server stall bash -c 'exec python3 "$0" --monitor 41:primary --stall-after=monitors >&3' \

@@ -31,7 +31,7 @@ idle-50s platform/linux/linux_exchange.cpp :: kIdleMs = 5000; => kIdleMs = 50000
 progress-not-kept platform/linux/linux_exchange.cpp ::         deadline.last_progress = NowMs();\n =>
 partial-report-dropped platform/linux/linux_exchange.cpp ::     if (child > 0 && !Follow(channel[0], result)) {\n        result->reached = true; =>     if (child > 0 && !Follow(channel[0], result)) {\n        result->reached = true;\n        free(result->list.monitors);\n        result->list = {};
 no-hold platform/linux/linux_descriptors.cpp ::     for (int fd = 0; fd <= 2; ++fd) {\n        if (fcntl =>     for (int fd = 0; fd < 0; ++fd) {\n        if (fcntl
-no-stderr-swap platform/linux/linux_descriptors.cpp ::     if (null >= 0) {\n        dup2(null, 2); =>     if (null >= 0) {
+no-stderr-swap platform/linux/linux_descriptors.cpp ::     dup2(null, 2);\n    close(null);\n    return true; =>     close(null);\n    return true;
 standard-kept-in-child platform/linux/linux_descriptors.cpp ::     close(0);\n    close(1);\n =>
 stderr-not-restored platform/linux/linux_exchange.cpp ::     RestoreStandardError(saved);\n =>
 wayland-missing-falls-back platform/linux_display.cpp ::             return FALSE;\n        }\n        // Connecting => unsetenv("WAYLAND_DISPLAY");\n            return EnumDisplayMonitors(nullptr, nullptr, lpfnEnum, dwData);\n        }\n        // Connecting

@@ -14,17 +14,29 @@ void HoldClosedStandardDescriptors()
     }
 }
 
+namespace {
+
+// Puts /dev/null on descriptor 2; false, having changed nothing, with no descriptor to spare.
+bool NullOnStandardError()
+{
+    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (null < 0) {
+        return false;
+    }
+    dup2(null, 2);
+    close(null);
+    return true;
+}
+
+}  // namespace
+
 // What the libraries write to descriptor 2 (libxcb writes a server's refusal there) goes to
 // /dev/null. Closing 0 and 1 leaves room under a low descriptor limit: the child needs them not.
 void QuietChildDescriptors()
 {
     close(0);
     close(1);
-    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);  // takes 0
-    if (null >= 0) {
-        dup2(null, 2);
-        close(null);
-    } else {
+    if (!NullOnStandardError()) {
         close(2);  // a write there then fails quietly
     }
 }
@@ -32,16 +44,10 @@ void QuietChildDescriptors()
 int SilenceStandardError()
 {
     const int saved = fcntl(2, F_DUPFD_CLOEXEC, 3);
-    if (saved < 0) {
-        return -1;
-    }
-    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (null < 0) {
+    if (saved >= 0 && !NullOnStandardError()) {
         close(saved);
         return -1;
     }
-    dup2(null, 2);
-    close(null);
     return saved;
 }
 

@@ -1,8 +1,8 @@
 // EnumDisplayMonitors on Linux: chooses the backend that the environment names, above the
 // backends. The display is read under a deadline, and the callbacks are made afterwards, on the
 // caller's thread, from what was read. Only that display's client libraries are loaded, and here
-// rather than in the exchange's child: one that will not load is the program's own error, said
-// on its standard error and in its status. (libxcb-xinerama and libdbus, whose absence only costs
+// rather than in an exchange's child: one that will not load is the program's own error, said on
+// its standard error and in its status. (libxcb-xinerama and libdbus, whose absence only costs
 // what they would add, are loaded quietly in the child that needs them.)
 #include <errno.h>
 #include <limits.h>
@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 
 #include "drm_display.h"
+#include "linux_descriptors.h"
 #include "linux_exchange.h"
 #include "wayland_client.h"
 #include "wayland_display.h"
@@ -77,14 +78,15 @@ BOOL EnumDisplayMonitors(HDC, LPCRECT, MONITORENUMPROC lpfnEnum, LPARAM dwData)
 {
     // Wayland's own view where a compositor can be reached; X11's otherwise, never a mix of
     // both. A library that will not load is an error, never a reason to read the other display.
+    HoldClosedStandardDescriptors();
     ExchangeResult result = {};
     const bool wayland_named = WaylandSocketHandedOver() || IsSet("WAYLAND_DISPLAY");
     if (wayland_named) {
         if (!LoadWaylandClient()) {
             return FALSE;
         }
-        // Connecting can wait without end too: a compositor's queue of connections can be full.
-        result = RunExchange(WaylandExchange);
+        // libwayland lets every wait be bounded, connecting included: no child is needed.
+        result = RunExchange(WaylandExchange, nullptr);
     }
     if (!result.reached && IsSet("DISPLAY")) {
         if (!LoadX11Client()) {
@@ -92,7 +94,7 @@ BOOL EnumDisplayMonitors(HDC, LPCRECT, MONITORENUMPROC lpfnEnum, LPARAM dwData)
         }
         // xcb_connect can wait without end, even in connect(2), where nothing can wake it.
         free(result.list.monitors);
-        result = RunExchange(X11Exchange);
+        result = RunExchangeInChild(X11Exchange, nullptr, nullptr);
     }
     // No display server named (a text console): the kernel's connectors. A named one decides
     // alone, even when it cannot be reached.

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The program beside `xrandr --listactivemonitors` on the same real Xvfb, over connection set-ups:
 # wherever xrandr lists monitors, the program lists the same ones, in order, with the same primary.
-# Usage: xrandr_differential_test.sh PROGRAM forms|authority|descriptors|slow|placement|console NO_UNSHARE
-# (NO_UNSHARE: a launcher whose seccomp filter refuses unshare, as containers' profiles do)
+# Usage: xrandr_differential_test.sh PROGRAM forms|authority|descriptors|slow|placement|console REFUSE
+# (REFUSE: a launcher whose seccomp filter refuses system calls, as containers' profiles refuse unshare)
 set -euo pipefail
-program=$1 group=$2 no_unshare=$3
+program=$1 group=$2 refuse=$3
+no_unshare="$refuse unshare"
 # Descriptors inherited from the test runner would count against the limits tried below.
 for fd in /proc/$$/fd/*; do
     fd=${fd##*/}
@@ -141,7 +142,7 @@ authority)
     check "wrong cookie" "" "DISPLAY=:$auth" "XAUTHORITY=$work/wrong"
     check "no authority file" "" "DISPLAY=:$auth" "XAUTHORITY=$work/none"
     # libxcb writes the server's refusal to descriptor 2 itself.
-    check "no authority file, unshare refused" "" "DISPLAY=:$auth" "XAUTHORITY=$work/none" -- "$no_unshare"
+    check "no authority file, unshare refused" "" "DISPLAY=:$auth" "XAUTHORITY=$work/none" -- $no_unshare
     ;;
 descriptors)
     xvfb plain
@@ -249,7 +250,7 @@ EOF
         unshare -m sh -c "mount --bind /dev/null $path && exec \"\$0\""
     # A relative WAYLAND_DISPLAY that libwayland cannot resolve leaves the X display, quietly.
     compare "relative WAYLAND_DISPLAY, no XDG_RUNTIME_DIR, unshare refused" -u XDG_RUNTIME_DIR \
-        "DISPLAY=:$plain" WAYLAND_DISPLAY=wayland-0 -- "$no_unshare"
+        "DISPLAY=:$plain" WAYLAND_DISPLAY=wayland-0 -- $no_unshare
     ;;
 slow)
     xvfb plain
@@ -272,7 +273,7 @@ os.execv(sys.argv[1], sys.argv[1:])')
     xvfb auth -auth "$work/server"
     start_server late bash -c 'exec python3 "$0" "$1" 3 >&3' "$here/delaying_proxy.py" "$auth"
     check "a refusal after 6 s, unshare refused, the program still waiting" "" "DISPLAY=127.0.0.1:$late" \
-        "XAUTHORITY=$work/none" -- "$no_unshare" bash -c 'sleep 8 | "$0"'
+        "XAUTHORITY=$work/none" -- $no_unshare bash -c 'sleep 8 | "$0"'
     # A server paused for 4 s while the program waits for it is listed; one paused for 6 s is
     # given up at 5 s.
     for pause in 4 "4, SIGALRM and SIGPIPE blocked and ignored" 6; do
@@ -343,7 +344,7 @@ console)
     check "WAYLAND_DISPLAY unreachable: nothing" "" -u DISPLAY "WAYLAND_DISPLAY=/nonexistent/wayland-0" -- "${in_sysfs[@]}" "$work/class"
     ;;
 *)
-    echo "usage: $0 PROGRAM forms|authority|descriptors|slow|placement|console NO_UNSHARE" >&2
+    echo "usage: $0 PROGRAM forms|authority|descriptors|slow|placement|console REFUSE" >&2
     exit 2
     ;;
 esac

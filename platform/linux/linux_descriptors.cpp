@@ -4,39 +4,43 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-void HoldClosedStandardDescriptors()
-{
-    for (int fd = 0; fd <= 2; ++fd) {
-        if (fcntl(fd, F_GETFD) < 0) {
-            // The lower ones are open by now, so this takes the number `fd`.
-            open("/dev/null", (fd == 0 ? O_WRONLY : O_RDONLY) | O_CLOEXEC);
-        }
-    }
-}
-
 namespace {
 
-// Puts /dev/null on descriptor 2; false, having changed nothing, with no descriptor to spare.
-bool NullOnStandardError()
+int OpenInert()
 {
-    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (null < 0) {
+    return open("/", O_PATH | O_CLOEXEC);
+}
+
+// Puts an inert descriptor on 2; false, having changed nothing, with no descriptor to spare.
+bool InertOnStandardError()
+{
+    const int inert = OpenInert();
+    if (inert < 0) {
         return false;
     }
-    dup2(null, 2);
-    close(null);
+    dup2(inert, 2);
+    close(inert);
     return true;
 }
 
 }  // namespace
 
-// What the libraries write to descriptor 2 (libxcb writes a server's refusal there) goes to
-// /dev/null. Closing 0 and 1 leaves room under a low descriptor limit: the child needs them not.
+void HoldClosedStandardDescriptors()
+{
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) < 0) {
+            OpenInert();  // the lower ones are open by now, so this takes the number `fd`
+        }
+    }
+}
+
+// What the libraries write to descriptor 2 (libxcb writes a server's refusal there) goes nowhere.
+// Closing 0 and 1 leaves room under a low descriptor limit: the child needs them not.
 void QuietChildDescriptors()
 {
     close(0);
     close(1);
-    if (!NullOnStandardError()) {
+    if (!InertOnStandardError()) {
         close(2);  // a write there then fails quietly
     }
 }
@@ -44,7 +48,7 @@ void QuietChildDescriptors()
 int SilenceStandardError()
 {
     const int saved = fcntl(2, F_DUPFD_CLOEXEC, 3);
-    if (saved >= 0 && !NullOnStandardError()) {
+    if (saved >= 0 && !InertOnStandardError()) {
         close(saved);
         return -1;
     }

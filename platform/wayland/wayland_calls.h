@@ -6,6 +6,7 @@
 #include "wayland_client.h"
 
 #define wl_display_connect wayland_client.wl_display_connect
+#define wl_display_connect_to_fd wayland_client.wl_display_connect_to_fd
 #define wl_display_disconnect wayland_client.wl_display_disconnect
 #define wl_display_get_fd wayland_client.wl_display_get_fd
 #define wl_display_flush wayland_client.wl_display_flush

@@ -7,6 +7,7 @@
 // clang-format off
 #define WAYLAND_CLIENT_CALLS(CALL)     \
     CALL(wl_display_connect)           \
+    CALL(wl_display_connect_to_fd)     \
     CALL(wl_display_disconnect)        \
     CALL(wl_display_get_fd)            \
     CALL(wl_display_flush)             \

@@ -16,9 +16,6 @@
 
 namespace {
 
-// libdbus's own limit for a call; the exchange's may be shorter.
-const int kDBusTimeoutMs = 5000;
-
 struct Output {
     uint32_t global;
     wl_output* output;
@@ -166,17 +163,29 @@ bool Publish(Exchange* exchange, const Compositor* compositor, const char* prima
     return go_on;
 }
 
+// In a child of its own, since libdbus can wait without end in connecting to the bus and in
+// authenticating: mutter's primary, and the outputs published with it marked.
+bool AskMutter(Exchange* exchange, void* compositor)
+{
+    char* primary = MutterPrimaryConnector(ExchangeWaitMs(exchange));
+    const bool named = primary != nullptr && Publish(exchange, static_cast<const Compositor*>(compositor), primary);
+    free(primary);
+    return named;
+}
+
 // mutter says which output is primary only on the session bus. The query ends within what is left
 // of the exchange's time, so that it never stretches the run past its limits; a bus that does not
 // answer costs only the true.
-void AskMutterForPrimary(Exchange* exchange, const Compositor* compositor)
+void AskMutterForPrimary(Exchange* exchange, Compositor* compositor)
 {
-    const int left_ms = ExchangeWaitMs(exchange);
-    char* primary = left_ms > 0 ? MutterPrimaryConnector(left_ms < kDBusTimeoutMs ? left_ms : kDBusTimeoutMs) : nullptr;
-    if (primary != nullptr) {
-        Publish(exchange, compositor, primary);
+    if (ExchangeWaitMs(exchange) == 0) {
+        return;
     }
-    free(primary);
+    const ExchangeResult answer = RunExchangeInChild(AskMutter, compositor, exchange);
+    if (answer.list.count > 0) {
+        ExchangePublish(exchange, answer.list.monitors, answer.list.count);
+    }
+    free(answer.list.monitors);
 }
 
 // Binds the outputs, their xdg-outputs where wl_output gives no name, and KDE's output order.
@@ -249,12 +258,13 @@ void Quiet(const char*, va_list) {}
 
 }  // namespace
 
-bool WaylandExchange(Exchange* exchange)
+bool WaylandExchange(Exchange* exchange, void*)
 {
     wl_log_set_handler_client(Quiet);
-    wl_display* display = wl_display_connect(nullptr);
+    bool reached = false;
+    wl_display* display = WaylandConnect(exchange, &reached);
     if (display == nullptr) {
-        return false;
+        return reached;
     }
     Compositor compositor = {};
     if (ExchangeProgress(exchange)) {

@@ -4,8 +4,8 @@
 
 #include "linux_exchange.h"
 
-// Connects to the compositor that WAYLAND_DISPLAY names and publishes its outputs; the calls are
-// those of LoadWaylandClient. Its waits for the compositor and mutter's D-Bus query are bounded
-// by ExchangeWaitMs; connecting and libdbus's own start are bounded only by the exchange's child
-// being killed. Returns false, having published nothing, when no compositor could be reached.
-bool WaylandExchange(Exchange* exchange);
+// Connects to the compositor that WAYLAND_SOCKET hands over or WAYLAND_DISPLAY names and publishes
+// its outputs; the calls are those of LoadWaylandClient. Every wait for the compositor is bounded
+// by ExchangeWaitMs, so it runs on the calling thread; mutter's D-Bus query runs in a child of its
+// own. Returns false, having published nothing, when no compositor could be reached.
+bool WaylandExchange(Exchange* exchange, void* context);

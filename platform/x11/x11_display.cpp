@@ -135,7 +135,7 @@ void QueryMonitors(xcb_connection_t* connection, int screen_number, Exchange* ex
 
 }  // namespace
 
-bool X11Exchange(Exchange* exchange)
+bool X11Exchange(Exchange* exchange, void*)
 {
     int screen = 0;
     xcb_connection_t* connection = xcb_connect(nullptr, &screen);

@@ -6,4 +6,4 @@
 
 // Connects as libxcb does and publishes the monitors, then their names, stage by stage; the
 // calls are those of LoadX11Client. Returns true: a display that cannot be reached lists nothing.
-bool X11Exchange(Exchange* exchange);
+bool X11Exchange(Exchange* exchange, void* context);

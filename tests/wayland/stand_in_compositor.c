@@ -13,6 +13,7 @@
 //                              wl_display.sync: after its registry round trip, before any bind
 //   --withdraw-after-bind N    removes output N just after the client binds it and has its events
 //   --leave-after-bind N       sends output N's events once it is bound, then ends at once
+//   --mute-after-bind N        the same, but then keeps the connection and answers nothing more
 //   --leave-after-registry N   once the first round trip is answered, announces globals of no use
 //                              past what the client reads at once, withdraws output N and ends:
 //                              the client's next write fails with the withdrawal still unread
@@ -44,7 +45,8 @@ static struct Output outputs[kMaxOutputs];
 static int output_count;
 static const char* orders[2];  // names by commas
 static int order_count, gtk_shell;
-static int withdraw_after_registry, withdraw_after_bind, leave_after_bind, leave_after_registry;  // from 1; 0: none
+static int withdraw_after_registry, withdraw_after_bind, leave_after_bind, mute_after_bind, leave_after_registry;
+// (from 1; 0: none)
 static struct wl_display* display;
 static struct wl_listener client_created, resource_created, sync_answered;
 
@@ -105,8 +107,13 @@ static void BindOutput(struct wl_client* client, void* data, uint32_t version, u
             outputs[i].global = wl_global_create(display, &wl_output_interface, outputs[i].version, &outputs[i], BindOutput);
         }
     }
-    if (output - outputs + 1 == leave_after_bind) {
+    if (output - outputs + 1 == leave_after_bind || output - outputs + 1 == mute_after_bind) {
         wl_client_flush(client);
+        sigset_t term;  // blocked: the event loop takes it through a signalfd
+        sigemptyset(&term);
+        sigaddset(&term, SIGTERM);
+        for (int signal_number; mute_after_bind && sigwait(&term, &signal_number) != 0;) {
+        }
         _exit(0);
     }
 }
@@ -192,7 +199,7 @@ static int Usage(void)
     fprintf(stderr,
             "usage: stand_in_compositor [--output|--late vVERSION[:NAME] [--xdg NAME]]... [--order NAME,...]...\n"
             "           [--gtk-shell] [--withdraw-after-registry N] [--withdraw-after-bind N] [--leave-after-bind N]\n"
-            "           [--leave-after-registry N]\n");
+            "           [--mute-after-bind N] [--leave-after-registry N]\n");
     return 2;
 }
 
@@ -224,6 +231,8 @@ int main(int argc, char** argv)
             withdraw_after_bind = atoi(value);
         } else if (strcmp(option, "--leave-after-bind") == 0) {
             leave_after_bind = atoi(value);
+        } else if (strcmp(option, "--mute-after-bind") == 0) {
+            mute_after_bind = atoi(value);
         } else if (strcmp(option, "--leave-after-registry") == 0) {
             leave_after_registry = atoi(value);
         } else {

@@ -14,7 +14,7 @@ wayland_packages=(sway kwin-wayland mutter weston wayland-utils libkf5screen-bin
 # The kernel group boots Debian's kernels in QEMU guests (tests/kernel): an initramfs of busybox,
 # modetest, the modules (depmod orders them), and Xorg, seatd and the compositors on the guest's KMS.
 kernel_packages=(qemu-system-x86 busybox-static cpio kmod libdrm-tests xserver-xorg-core seatd)
-test_packages=("${run_packages[@]}" "${wayland_packages[@]}" "${kernel_packages[@]}" libgtest-dev tmux xauth python3 file
+test_packages=("${run_packages[@]}" "${wayland_packages[@]}" "${kernel_packages[@]}" libgtest-dev tmux xauth python3 file strace
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 icoutils
     clang libclang-rt-14-dev libfuzzer-14-dev valgrind dpkg-dev lintian man-db)
 

@@ -151,6 +151,7 @@ descriptors)
     xvfb auth -auth "$work/server"
     authority "$work/host" 0100 "$(hex "$(hostname)")" "$auth" "$cookie"
     DISPLAY=:$auth XAUTHORITY=$work/host monitors ":$auth"
+    printf '#!/bin/sh\nmount -t tmpfs none /dev && exec "$@"\n' >"$work/without_dev_null" && chmod +x "$work/without_dev_null"
     for display in "$plain" "$auth"; do
         set -- "DISPLAY=:$display" "XAUTHORITY=$work/host"
         compare "standard input closed, :$display" "$@" -- bash -c 'exec "$0" <&-'
@@ -162,13 +163,15 @@ descriptors)
             compare "ulimit -n $limit, :$display" "$@" -- bash -c "ulimit -n $limit; exec \"\$0\""
             compare "ulimit -n $limit, standard error closed, :$display" "$@" -- bash -c "ulimit -n $limit; exec \"\$0\" 2>&-"
         done
-        for wrapper in "" "$no_unshare"; do
-            refused=${wrapper:+, unshare refused}
-            compare "standard input and error closed$refused, :$display" "$@" -- $wrapper bash -c 'exec "$0" <&- 2>&-'
+        # Two standard descriptors closed, unshare refused, or in a sandbox without /dev/null.
+        for wrapper in "" "$no_unshare" "unshare -m $work/without_dev_null"; do
+            how=${wrapper:+, ${wrapper##*/}}
+            compare "standard input and error closed$how, :$display" "$@" -- $wrapper bash -c 'exec "$0" <&- 2>&-'
             # A closed standard output still fails the report, whatever the layer opened meanwhile.
             want_status=1 want_err="monitor_listing: cannot write the report: Bad file descriptor" \
-                check "standard output closed$refused, :$display" "" "$@" -- $wrapper bash -c 'exec "$0" >&-'
+                check "standard input and output closed$how, :$display" "" "$@" -- $wrapper bash -c 'exec "$0" <&- >&-'
         done
+        compare "its children in another PID namespace, :$display" "$@" ${SANITIZED:+ASAN_OPTIONS=detect_leaks=0} -- unshare -p
     done
     # Where no child can be forked (a process limit reached, for a user other than root), or under
     # an address-space limit, the report is still the one xrandr gives under the same limit.
@@ -301,10 +304,31 @@ os.execv(sys.argv[1], sys.argv[1:])')
     # A server that accepts and never answers is given up after 5 s; the bound here leaves room
     # for the wrapper's start and a sanitized build (the stand-in tests time the program alone).
     start_server mute bash -c 'exec python3 "$0" --silent >&3' "$here/stand_in_x_server.py"
-    start=$(date +%s.%N)
-    check "mute server, SIGALRM and SIGPIPE blocked and ignored" "" "DISPLAY=:$mute" -- "${deaf[@]}"
-    awk -v s="$start" -v e="$(date +%s.%N)" 'BEGIN { printf "     (%.1f s)\n", e - s; exit !(e - s < 7) }' ||
-        { echo "FAIL mute server: not given up within 7 s"; failures=$((failures + 1)); }
+    for how in "SIGALRM and SIGPIPE blocked and ignored" "kill refused" "one poll interrupted"; do
+        case $how in
+            SIG*) wrapper=("${deaf[@]}") ;;
+            kill*) wrapper=("$refuse" kill) ;;
+            *) wrapper=(strace -qq -o /dev/null -e trace=poll -e inject=poll:error=EINTR:when=1) ;;
+        esac
+        start=$(date +%s.%N)
+        check "mute server, $how" "" "DISPLAY=:$mute" -- "${wrapper[@]}"
+        awk -v s="$start" -v e="$(date +%s.%N)" 'BEGIN { printf "     (%.1f s)\n", e - s; exit !(e - s < 7) }' ||
+            { echo "FAIL mute server, $how: not given up within 7 s"; failures=$((failures + 1)); }
+    done
+    # Ended mid-exchange where prctl is refused: its child sees the pipe's end and goes too.
+    DISPLAY=:$mute setsid "$refuse" prctl "$program" </dev/null &
+    sleep 1 && kill -TERM $! && sleep 0.5
+    living=$(ps -eo pgid=,stat= | awk -v group=$! '$1 == group && $2 !~ /Z/' | wc -l)
+    ((living == 0)) && echo "ok   ended mid-exchange, prctl refused: nothing left" ||
+        { echo "FAIL ended mid-exchange, prctl refused: $living left"; failures=$((failures + 1)); }
+    # Stopped for 6 s, from within the second name, on a server that answers a name a second: what
+    # came meanwhile is taken on waking, and the exchange goes on.
+    start_server names bash -c 'exec python3 "$0" --name-delay=1 --monitor 41 --monitor 42 --monitor 43 >&3' \
+        "$here/stand_in_x_server.py"
+    DISPLAY=:$names setsid "$program" </dev/null >"$work/stopped" &
+    sleep 1.5 && kill -STOP -- -$! && sleep 6 && kill -CONT -- -$! && wait $!
+    [ "$(cat "$work/stopped")" = $'A\tfalse\nB\tfalse\nC\tfalse' ] && echo "ok   stopped for 6 s mid-exchange" ||
+        { echo "FAIL stopped for 6 s mid-exchange: $(cat -A "$work/stopped")"; failures=$((failures + 1)); }
     ;;
 console)
     # A stand-in /sys/class, mounted over the real one for the program alone.

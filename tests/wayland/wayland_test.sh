@@ -174,6 +174,8 @@ stand_in)
         --output v4:D-1 --output v4:D-1 --order D-1
     on_stand_in "gone with its last events unread: the names that came" "$(expect $'E-1\nE-2' "")"$'\n\tfalse' \
         --output v4:E-1 --output v4:E-2 --output v4:E-3 --leave-after-bind 2
+    on_stand_in "silent once it has sent the names: the names, at the give-up" "$(expect $'M-1\nM-2' "")" \
+        --output v4:M-1 --output v4:M-2 --mute-after-bind 2
     # Both on one CPU, the stand-in first whenever it can run, so that it has gone before the
     # program's next write, whatever the load.
     printf '#!/bin/sh\nexec taskset -c 0 %s\n' "$program" >"$top/pinned" && chmod +x "$top/pinned"
@@ -221,8 +223,12 @@ stand_in)
         printf '#!/bin/sh\nexec python3 %s %s %s "$@"\n' "$top/socket_out.py" $fd "$program" >"$top/socket_out$fd"
     done
     printf '#!/bin/sh\nexec python3 %s --unconnected %s\n' "$top/hand_over.py" "$program" >"$top/unconnected"
-    chmod +x "$top/hand_over" "$top/unconnected" "$top/socket_out1" "$top/socket_out2"
+    # held: how many sockets the program holds while it waits for its character, on standard error.
+    printf '#!/bin/bash\nexec 3< <(sleep 1; find /proc/$$/fd -lname "socket:*" | wc -l >&2; echo)\nexec python3 %s %s <&3 3<&-\n' \
+        "$top/hand_over.py" "$program" >"$top/held"
+    chmod +x "$top/hand_over" "$top/unconnected" "$top/socket_out1" "$top/socket_out2" "$top/held"
     program=$top/hand_over on_stand_in "WAYLAND_SOCKET handed over, no WAYLAND_DISPLAY" "$(expect S-1 "")" --output v4:S-1
+    want_err=0 program=$top/held on_stand_in "WAYLAND_SOCKET handed over: closed before the wait" "$(expect S-1 "")" --output v4:S-1
     for fd in 1 2; do
         with=WAYLAND_SOCKET=$fd program=$top/socket_out$fd on_stand_in \
             "WAYLAND_SOCKET=$fd, descriptor $fd a socket: ignored" "$(expect S-1 "")" --output v4:S-1

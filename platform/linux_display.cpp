@@ -1,18 +1,21 @@
 // EnumDisplayMonitors on Linux: chooses the backend that the environment names, above the
 // backends. The display is read under a deadline, and the callbacks are made afterwards, on the
-// caller's thread, from what was read. Only that display's client libraries are loaded, and here
-// rather than in an exchange's child: one that will not load is the program's own error, said on
-// its standard error and in its status. (libxcb-xinerama and libdbus, whose absence only costs
-// what they would add, are loaded quietly in the child that needs them.)
+// caller's thread, from what was read. Only that display's client libraries are loaded, each in
+// the process that calls it: libwayland here, libxcb in the X11 exchange's child. One that will not
+// load is the program's own error, said here on its standard error and in its status.
+// (libxcb-xinerama and libdbus, whose absence only costs what they would add, are loaded quietly
+// in the child that needs them.)
 #include <errno.h>
 #include <limits.h>
 #include <locale.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <sys/socket.h>
 
 #include "drm_display.h"
 #include "linux_descriptors.h"
 #include "linux_exchange.h"
+#include "linux_libraries.h"
 #include "wayland_client.h"
 #include "wayland_display.h"
 #include "x11_client.h"
@@ -72,34 +75,42 @@ void WriteInUtf8(const MonitorList& list)
     }
 }
 
-}  // namespace
-
-BOOL EnumDisplayMonitors(HDC, LPCRECT, MONITORENUMPROC lpfnEnum, LPARAM dwData)
+// Wayland's own view where a compositor can be reached; X11's otherwise, never a mix of both. A
+// library that will not load is an error, never a reason to read the other display.
+ExchangeResult ReadDisplay()
 {
-    // Wayland's own view where a compositor can be reached; X11's otherwise, never a mix of
-    // both. A library that will not load is an error, never a reason to read the other display.
-    HoldClosedStandardDescriptors();
     ExchangeResult result = {};
     const bool wayland_named = WaylandSocketHandedOver() || IsSet("WAYLAND_DISPLAY");
     if (wayland_named) {
         if (!LoadWaylandClient()) {
-            return FALSE;
+            return result;
         }
         // libwayland lets every wait be bounded, connecting included: no child is needed.
         result = RunExchange(WaylandExchange, nullptr);
     }
     if (!result.reached && IsSet("DISPLAY")) {
-        if (!LoadX11Client()) {
-            return FALSE;
-        }
-        // xcb_connect can wait without end, even in connect(2), where nothing can wake it.
         free(result.list.monitors);
+        // xcb_connect can wait without end, even in connect(2), where nothing can wake it.
         result = RunExchangeInChild(X11Exchange, nullptr, nullptr);
     }
     // No display server named (a text console): the kernel's connectors. A named one decides
     // alone, even when it cannot be reached.
     if (!wayland_named && !IsSet("DISPLAY")) {
         result = DrmConnectedMonitors();
+    }
+    return result;
+}
+
+}  // namespace
+
+BOOL EnumDisplayMonitors(HDC, LPCRECT, MONITORENUMPROC lpfnEnum, LPARAM dwData)
+{
+    HoldClosedStandardDescriptors();
+    ExchangeResult result = ReadDisplay();
+    // Said here, in the program, whichever process met it: the display has been read by now, and
+    // standard error is the program's again.
+    if (const char* failure = LibraryFailure()) {
+        fputs(failure, stderr);
     }
     WriteInUtf8(result.list);
     ReportMonitors(&result.list, lpfnEnum, dwData);

@@ -10,10 +10,13 @@ failures=0
 needed=$(readelf -d "$program" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | sort | paste -sd ' ')
 [ "$needed" = libc.so.6 ] || { echo "FAIL the program needs: $needed"; failures=$((failures + 1)); }
 
-# The libraries the program itself opens in an environment; no display there need answer.
+# The libraries the program and its child open in an environment; no display there need answer.
+trace=$(mktemp -d)
+trap 'rm -rf "$trace"' EXIT
 loaded() {
-    env -u DISPLAY -u WAYLAND_DISPLAY "$@" LD_DEBUG=files "$program" </dev/null 2>&1 >/dev/null |
-        sed -n 's/.*file=\([^ ]*\) .*dynamically loaded by.*/\1/p' | sort -u | paste -sd ' '
+    rm -f "$trace"/*
+    env -u DISPLAY -u WAYLAND_DISPLAY "$@" LD_DEBUG=files LD_DEBUG_OUTPUT="$trace/files" "$program" </dev/null >/dev/null
+    cat "$trace"/* | sed -n 's/.*file=\([^ ]*\) .*dynamically loaded by.*/\1/p' | sort -u | paste -sd ' '
 }
 while IFS='|' read -r case environment expected; do
     # shellcheck disable=SC2086

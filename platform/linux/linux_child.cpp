@@ -17,6 +17,7 @@
 
 #include "linux_descriptors.h"
 #include "linux_exchange_parts.h"
+#include "linux_libraries.h"
 
 namespace {
 
@@ -56,6 +57,10 @@ void* WatchProgram(void* channel)
     QuietChildDescriptors();
     Exchange exchange = {channel, {}, deadline};
     const bool reached = backend(&exchange, context);
+    // A library that would not load here is the program's own error.
+    if (const char* failure = LibraryFailure()) {
+        Send(&exchange, kFailed, strlen(failure), failure);
+    }
     Send(&exchange, kEnd, reached);
     _exit(0);
 }
@@ -127,11 +132,11 @@ bool Take(Inbox* in, ExchangeResult* result)
     while (!ended && in->size - used >= sizeof(Message)) {
         Message message;
         memcpy(&message, in->bytes + used, sizeof message);
-        const size_t whole = sizeof message + RecordsOf(message) * sizeof(MONITORINFOEXW);
+        const size_t whole = sizeof message + PayloadOf(message);
         if (in->size - used < whole) {
             break;
         }
-        Apply(&result->list, message, reinterpret_cast<const MONITORINFOEXW*>(in->bytes + used + sizeof message));
+        Apply(&result->list, message, in->bytes + used + sizeof message);
         in->deadline.last_progress = NowMs();
         ended = message.kind == kEnd;
         result->reached = ended && message.value != 0;

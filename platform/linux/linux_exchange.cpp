@@ -11,6 +11,7 @@
 
 #include "linux_descriptors.h"
 #include "linux_exchange_parts.h"
+#include "linux_libraries.h"
 
 namespace {
 
@@ -56,12 +57,17 @@ int LeftMs(const Deadline& deadline)
     return left > 0 ? int(left) : 0;
 }
 
-size_t RecordsOf(const Message& message)
+size_t PayloadOf(const Message& message)
 {
-    return message.kind == kPublish ? message.value : message.kind == kUpdate ? 1 : 0;
+    switch (message.kind) {
+        case kPublish: return message.value * sizeof(MONITORINFOEXW);
+        case kUpdate: return sizeof(MONITORINFOEXW);
+        case kFailed: return message.value;
+        default: return 0;
+    }
 }
 
-bool Apply(MonitorList* list, const Message& message, const MONITORINFOEXW* records)
+bool Apply(MonitorList* list, const Message& message, const void* payload)
 {
     if (message.kind == kPublish) {
         const size_t count = message.value;
@@ -70,26 +76,32 @@ bool Apply(MonitorList* list, const Message& message, const MONITORINFOEXW* reco
             return false;
         }
         if (count > 0) {
-            memcpy(copy, records, count * sizeof *copy);
+            memcpy(copy, payload, count * sizeof *copy);
         }
         free(list->monitors);
         *list = {copy, count};
     } else if (message.kind == kUpdate && message.value < list->count) {
-        memcpy(&list->monitors[message.value], records, sizeof *records);
+        memcpy(&list->monitors[message.value], payload, sizeof(MONITORINFOEXW));
+    } else if (message.kind == kFailed) {
+        char line[1024];
+        const size_t length = message.value < sizeof line ? message.value : sizeof line - 1;
+        memcpy(line, payload, length);
+        line[length] = '\0';
+        RecordLibraryFailure(line);
     }
     return true;
 }
 
 // What was read is kept even where the time is gone: the rule is the lines of what was read.
-bool Send(Exchange* exchange, Kind kind, size_t value, const MONITORINFOEXW* records)
+bool Send(Exchange* exchange, Kind kind, size_t value, const void* payload)
 {
     exchange->deadline.last_progress = NowMs();
     const Message message = {kind, uint32_t(value)};
     if (exchange->channel < 0) {
-        return Apply(&exchange->kept, message, records);
+        return Apply(&exchange->kept, message, payload);
     }
     return WriteAll(exchange->channel, &message, sizeof message) &&
-           WriteAll(exchange->channel, records, RecordsOf(message) * sizeof *records);
+           WriteAll(exchange->channel, payload, PayloadOf(message));
 }
 
 bool ExchangeProgress(Exchange* exchange)

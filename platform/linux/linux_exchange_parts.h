@@ -19,18 +19,21 @@ Deadline Started(Exchange* within);
 // Milliseconds left until the deadline; 0 once it has passed.
 int LeftMs(const Deadline& deadline);
 
-enum Kind : uint32_t { kProgress, kPublish, kUpdate, kEnd };
+enum Kind : uint32_t { kProgress, kPublish, kUpdate, kFailed, kEnd };
 
-// A message from the backend, followed by `value` records (kPublish) or one (kUpdate).
+// A message from the backend, followed by `value` records (kPublish), one (kUpdate), or the
+// `value` bytes of the line that LibraryFailed recorded (kFailed).
 struct Message {
     uint32_t kind;
-    uint32_t value;  // the count, the index, or whether the display was reached (kEnd)
+    uint32_t value;  // the count, the index, the length, or whether the display was reached (kEnd)
 };
 
-size_t RecordsOf(const Message& message);
+// The bytes that follow the message.
+size_t PayloadOf(const Message& message);
 
-// Applies a message to the records kept; false where there is no memory for them.
-bool Apply(MonitorList* list, const Message& message, const MONITORINFOEXW* records);
+// Applies a message to the records kept, or records a library's failure; false where there is no
+// memory for them.
+bool Apply(MonitorList* list, const Message& message, const void* payload);
 
 struct Exchange {
     int channel;       // the pipe to the program, in a child; -1 on the calling thread
@@ -39,7 +42,7 @@ struct Exchange {
 };
 
 // Makes a stage's message progress, and keeps it (on the calling thread) or sends it to the program.
-bool Send(Exchange* exchange, Kind kind, size_t value, const MONITORINFOEXW* records = nullptr);
+bool Send(Exchange* exchange, Kind kind, size_t value, const void* payload = nullptr);
 
 // Runs `backend` on the calling thread, where no child could be had for it.
 ExchangeResult RunHere(ExchangeBackend* backend, void* context, const Deadline& deadline);

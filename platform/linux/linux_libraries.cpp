@@ -8,7 +8,7 @@
 
 namespace {
 
-bool failed = false;
+char failure[1024];  // empty where no library failed
 
 // main ends with the status its report earned, the same on every platform; a library that will
 // not load is a fault of the installation, which only this layer sees. So the status is set on
@@ -40,13 +40,26 @@ const char* WithoutOwnPath(const char* reason, const char* soname)
 
 void LibraryFailed(const char* soname, const char* reason)
 {
-    if (failed) {
-        return;
+    char line[sizeof failure];
+    const int length = snprintf(line, sizeof line, "monitor_listing: cannot load %s: %s\n", soname,
+                                reason != nullptr ? WithoutOwnPath(reason, soname) : "unknown error");
+    if (length >= int(sizeof line)) {
+        line[sizeof line - 2] = '\n';  // one line still, however long the loader's reason
     }
-    failed = true;
-    fprintf(stderr, "monitor_listing: cannot load %s: %s\n", soname,
-            reason != nullptr ? WithoutOwnPath(reason, soname) : "unknown error");
-    atexit(EndWithFailure);
+    RecordLibraryFailure(line);
+}
+
+void RecordLibraryFailure(const char* line)
+{
+    if (failure[0] == '\0' && line[0] != '\0') {
+        snprintf(failure, sizeof failure, "%s", line);
+        atexit(EndWithFailure);
+    }
+}
+
+const char* LibraryFailure()
+{
+    return failure[0] != '\0' ? failure : nullptr;
 }
 
 void* OpenLibrary(const char* soname)

@@ -137,6 +137,9 @@ void QueryMonitors(xcb_connection_t* connection, int screen_number, Exchange* ex
 
 bool X11Exchange(Exchange* exchange, void*)
 {
+    if (!LoadX11Client()) {
+        return false;
+    }
     int screen = 0;
     xcb_connection_t* connection = xcb_connect(nullptr, &screen);
     if (!xcb_connection_has_error(connection) && ExchangeProgress(exchange)) {

@@ -4,6 +4,7 @@
 
 #include "linux_exchange.h"
 
-// Connects as libxcb does and publishes the monitors, then their names, stage by stage; the
-// calls are those of LoadX11Client. Returns true: a display that cannot be reached lists nothing.
+// Loads libxcb (LoadX11Client), connects as libxcb does and publishes the monitors, then their
+// names, stage by stage. Returns false where libxcb will not load; otherwise true, since a
+// display that cannot be reached lists nothing.
 bool X11Exchange(Exchange* exchange, void* context);

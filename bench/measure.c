@@ -1,8 +1,9 @@
 /* Times whole processes, interleaved (A B C A B C ...) after a warm-up, standard input and output
  * on /dev/null, and prints each command's median wall time and median peak resident memory.
- * Usage: measure RUNS [NAME=VALUE...] COMMAND... [-- ...]...  A command's leading NAME=VALUE words
- * are added to its environment. A small process of its own, so that the children's peak memory
- * is theirs, not a large parent's. */
+ * Usage: measure RUNS [-jCOPIES] [NAME=VALUE...] COMMAND... [-- ...]...  A command's leading
+ * NAME=VALUE words are added to its environment. With -jCOPIES, a run starts that many copies of
+ * the command at once and lasts until the last has ended; its memory is the largest copy's. A
+ * small process of its own, so that the children's peak memory is theirs, not a large parent's. */
 #include <fcntl.h>
 #include <spawn.h>
 #include <stdio.h>
@@ -52,6 +53,8 @@ static void Prepare(struct Command* command, char** words)
     command->env[n] = NULL;
 }
 
+static int copies = 1;
+
 static void RunOnce(const struct Command* command, double* micros, double* kilobytes)
 {
     char** argv = command->argv;
@@ -61,32 +64,41 @@ static void RunOnce(const struct Command* command, double* micros, double* kilob
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     struct timespec start, end;
     clock_gettime(CLOCK_MONOTONIC, &start);
-    pid_t pid;
-    if (posix_spawnp(&pid, argv[0], &actions, NULL, argv, (char**)command->env) != 0) {
-        perror(argv[0]);
-        exit(1);
+    for (int i = 0; i < copies; ++i) {
+        pid_t pid;
+        if (posix_spawnp(&pid, argv[0], &actions, NULL, argv, (char**)command->env) != 0) {
+            perror(argv[0]);
+            exit(1);
+        }
     }
+    *kilobytes = 0;
     int status;
     struct rusage usage;
-    wait4(pid, &status, 0, &usage);
+    for (int i = 0; i < copies; ++i) {
+        wait4(-1, &status, 0, &usage);
+        *kilobytes = (double)usage.ru_maxrss > *kilobytes ? (double)usage.ru_maxrss : *kilobytes;
+    }
     clock_gettime(CLOCK_MONOTONIC, &end);
     posix_spawn_file_actions_destroy(&actions);
     *micros = (double)(end.tv_sec - start.tv_sec) * 1e6 + (double)(end.tv_nsec - start.tv_nsec) / 1e3;
-    *kilobytes = (double)usage.ru_maxrss;
 }
 
 int main(int argc, char** argv)
 {
     if (argc < 3) {
-        fprintf(stderr, "usage: measure RUNS COMMAND... [-- COMMAND...]...\n");
+        fprintf(stderr, "usage: measure RUNS [-jCOPIES] COMMAND... [-- COMMAND...]...\n");
         return 2;
     }
     const int runs = atoi(argv[1]);
+    int first = 2;
+    if (strncmp(argv[first], "-j", 2) == 0) {
+        copies = atoi(argv[first++] + 2);
+    }
     static struct Command commands[16];
     char** starts[16];
     int count = 0;
-    starts[count++] = &argv[2];
-    for (int i = 2; i < argc && count < 16; ++i) {
+    starts[count++] = &argv[first];
+    for (int i = first; i < argc && count < 16; ++i) {
         if (strcmp(argv[i], "--") == 0) {
             argv[i] = NULL;
             starts[count++] = &argv[i + 1];

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Benchmark: monitor_listing against `xrandr --listmonitors` and a floor program, on two private
-# Xvfb servers (1 and 65 monitors), and against wayland-info and a Wayland floor on headless sway
-# and mutter; prints a table. Not a test: absolute times here are noise,
-# the ratios measured side by side are the figures.
+# Benchmark: monitor_listing against `xrandr --listmonitors` and two floor programs, on two private
+# Xvfb servers (1 and 65 monitors), and against wayland-info and a Wayland floor on headless sway,
+# weston, KWin and mutter; prints a table. Not a test: absolute times here are noise, the ratios
+# measured side by side are the figures.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,6 +15,7 @@ if [ -z "${BENCH_SKIP_WINDOWS:-}" ]; then
 fi
 mkdir -p build/bench
 cc -O2 -Wall -Wextra -Werror bench/floor.c -o build/bench/floor $(pkg-config --cflags --libs xcb xcb-randr)
+cc -O2 -Wall -Wextra -Werror -DISOLATED bench/floor.c -o build/bench/isolated_floor $(pkg-config --cflags --libs xcb xcb-randr)
 cc -O2 -Wall -Wextra -Werror bench/wayland_floor.c -o build/bench/wayland_floor $(pkg-config --cflags --libs wayland-client)
 cc -O2 -Wall -Wextra -Werror bench/measure.c -o build/bench/measure
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The benchmark's measurements and table; run by bench/run.sh with ONE (1 monitor) and DISPLAY
-# (which gets 65 monitors) set to two private servers. It starts headless sway and mutter itself.
-# With BEFORE set to another build of the program, that build is timed in the same series.
+# (which gets 65 monitors) set to two private servers. It starts headless sway, weston, KWin and
+# mutter itself. With BEFORE set to another build of the program, that build is timed in the same
+# series.
 set -euo pipefail
 many=$DISPLAY
 
@@ -11,6 +12,7 @@ for i in $(seq 64); do
 done
 program=build/linux/bin/monitor_listing
 floor=build/bench/floor
+isolated_floor=build/bench/isolated_floor
 wayland_floor=build/bench/wayland_floor
 
 # verify WHERE EXPECTED NAME=VALUE... [-- WRAPPER...]: a run that does not report what it should
@@ -46,27 +48,43 @@ before=${BEFORE:-$program}
 read -r -d '' -a results < <("${in_sysfs[@]}" "$sys" build/bench/measure "$runs" \
     WAYLAND_DISPLAY= DISPLAY="$ONE" "$program" -- DISPLAY="$ONE" xrandr --listmonitors -- \
     DISPLAY="$ONE" "$floor" -- WAYLAND_DISPLAY= DISPLAY="$many" "$program" -- DISPLAY="$many" "$floor" -- \
-    WAYLAND_DISPLAY= DISPLAY= "$program" -- DISPLAY= "$floor" -- WAYLAND_DISPLAY= DISPLAY="$ONE" "$before" &&
-    printf '\0')
+    WAYLAND_DISPLAY= DISPLAY= "$program" -- DISPLAY= "$floor" -- WAYLAND_DISPLAY= DISPLAY="$ONE" "$before" -- \
+    DISPLAY="$ONE" "$isolated_floor" && printf '\0')
 ml=${results[0]} ml_kb=${results[1]} xr=${results[2]} xr_kb=${results[3]} fl=${results[4]} fl_kb=${results[5]}
-ml65=${results[6]} fl65=${results[8]} ml0=${results[10]} fl0=${results[12]} mlb=${results[14]}
+ml65=${results[6]} fl65=${results[8]} ml0=${results[10]} fl0=${results[12]} mlb=${results[14]} ifl=${results[16]}
+# 50 runs started at once on the one server: how the exchange's processes fare under a crowd.
+read -r -d '' -a results < <(build/bench/measure $((runs / 20)) -j50 WAYLAND_DISPLAY= DISPLAY="$ONE" "$program" -- \
+    WAYLAND_DISPLAY= DISPLAY="$ONE" "$before" -- DISPLAY="$ONE" xrandr --listmonitors && printf '\0')
+crowd=${results[0]} crowd_before=${results[2]} crowd_xrandr=${results[4]}
 
 # The compositors start only now, one at a time, so that none takes time from another's runs.
 compositors=$(mktemp -d)
 chmod 755 "$compositors"  # sway runs as nobody, under this folder
-trap 'for c in sway mutter; do bash tests/wayland/compositor.sh stop "$compositors/$c"; done; rm -rf "$compositors" "$sys"' EXIT
+trap 'for c in sway weston kwin mutter; do bash tests/wayland/compositor.sh stop "$compositors/$c"; done; rm -rf "$compositors" "$sys"' EXIT
 # The compositors belong to this script, not to the subshell that starts them.
 start() { COMPOSITOR_OWNER=$$ bash tests/wayland/compositor.sh start "$1" "$compositors/$1" | sed -n "s/^$2=//p"; }
 
-# Wayland: on sway against wayland-info and the floor.
-sway=$(start sway WAYLAND_DISPLAY)
-verify sway "$(printf 'HEADLESS-%s\tfalse\n' 1 2; printf 'HEADLESS-3\tfalse')" WAYLAND_DISPLAY="$sway"
-read -r -d '' -a results < <(build/bench/measure "$runs" \
-    WAYLAND_DISPLAY="$sway" "$program" -- WAYLAND_DISPLAY="$sway" wayland-info -- \
-    WAYLAND_DISPLAY="$sway" "$wayland_floor" -- WAYLAND_DISPLAY="$sway" "$before" && printf '\0')
-wl=${results[0]} wl_kb=${results[1]} wi=${results[2]} wi_kb=${results[3]} wf=${results[4]} wf_kb=${results[5]}
-wlb=${results[6]}
-bash tests/wayland/compositor.sh stop "$compositors/sway"
+# Wayland: on sway, weston and KWin, against wayland-info, the floor and BEFORE; sets NAME_* to the
+# four medians and NAME_kb to the program's peak memory. on_compositor NAME EXPECTED
+on_compositor() {
+    local display
+    display=$(start "$1" WAYLAND_DISPLAY)
+    verify "$1" "$2" WAYLAND_DISPLAY="$display"
+    read -r -d '' -a results < <(build/bench/measure "$runs" \
+        WAYLAND_DISPLAY="$display" "$program" -- WAYLAND_DISPLAY="$display" wayland-info -- \
+        WAYLAND_DISPLAY="$display" "$wayland_floor" -- WAYLAND_DISPLAY="$display" "$before" && printf '\0')
+    printf -v "$1_ml" %s "${results[0]}"
+    printf -v "$1_kb" %s "${results[1]}"
+    printf -v "$1_wi" %s "${results[2]}"
+    printf -v "$1_wi_kb" %s "${results[3]}"
+    printf -v "$1_fl" %s "${results[4]}"
+    printf -v "$1_fl_kb" %s "${results[5]}"
+    printf -v "$1_before" %s "${results[6]}"
+    bash tests/wayland/compositor.sh stop "$compositors/$1"
+}
+on_compositor sway "$(printf 'HEADLESS-%s\tfalse\n' 1 2; printf 'HEADLESS-3\tfalse')"
+on_compositor weston "$(printf 'wayland%s\tfalse\n' 0 1; printf 'wayland2\tfalse')"
+on_compositor kwin "$(printf 'Virtual-0\ttrue\nVirtual-1\tfalse\nVirtual-2\tfalse')"
 
 # On mutter: with its D-Bus query, without a session bus (libdbus loaded, no answer to wait for),
 # and the floor's connection and round trips.
@@ -80,6 +98,7 @@ read -r -d '' -a results < <(build/bench/measure "$runs" \
     "$before" && printf '\0')
 gn=${results[0]} gn_kb=${results[1]} gn_nobus=${results[2]} gf=${results[4]} gnb=${results[6]}
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+ms() { awk -v a="$1" 'BEGIN { printf "%.1f ms", a / 1000 }'; }
 
 # Requests, read off xtrace; round trips, read off strace: libxcb sends what it holds with one
 # writev each time it must wait for an answer, the connection set-up included.
@@ -103,27 +122,33 @@ $(date -u +%Y-%m-%d), $(nproc) cores, $(uname -m); medians of $runs interleaved 
 | monitor_listing, 1 monitor           | ${ml} µs, ${ml_kb} KB peak |
 | xrandr --listmonitors, 1 monitor     | ${xr} µs, ${xr_kb} KB peak |
 | floor program, 1 monitor             | ${fl} µs, ${fl_kb} KB peak |
-| time: monitor_listing / xrandr       | $(ratio "$ml" "$xr") (target ≤ 0.75) |
+| isolated floor, 1 monitor            | ${ifl} µs |
+| time: monitor_listing / xrandr       | $(ratio "$ml" "$xr") (target ≤ 0.80) |
 | time: monitor_listing / floor        | $(ratio "$ml" "$fl") (target ≤ 1.10) |
+| time: monitor_listing / isolated floor | $(ratio "$ml" "$ifl") (target ≤ 1.05) |
 | memory: monitor_listing / xrandr     | $(ratio "$ml_kb" "$xr_kb") (target ≤ 1.00) |
 | monitor_listing, 65 monitors         | ${ml65} µs |
 | time: 65 monitors / 1 monitor        | $(ratio "$ml65" "$ml") (target ≤ 1.15; floor: $(ratio "$fl65" "$fl")) |
+| 50 runs at once, 1 monitor: monitor_listing, xrandr | $(ms "$crowd"), $(ms "$crowd_xrandr") |
 | no display (3 of 6 connectors lit): monitor_listing, floor | ${ml0} µs, ${fl0} µs |
 | X traffic, monitor_listing           | $(trace "$ONE" 91 "$program") |
 | X traffic, monitor_listing, 65       | $(trace "$many" 92 "$program") |
 | X traffic, floor                     | $(trace "$ONE" 93 "$floor") |
 | X traffic, xrandr --listmonitors     | $(trace "$ONE" 94 xrandr --listmonitors) |
-| monitor_listing on sway (3 outputs)  | ${wl} µs, ${wl_kb} KB peak |
-| wayland-info on sway                 | ${wi} µs, ${wi_kb} KB peak |
-| Wayland floor on sway                | ${wf} µs, ${wf_kb} KB peak |
-| time on sway: monitor_listing / floor | $(ratio "$wl" "$wf") (target ≤ 1.10) |
-| time on sway: monitor_listing / wayland-info | $(ratio "$wl" "$wi") |
+$(for c in sway weston kwin; do
+    ml_c=${c}_ml wi_c=${c}_wi fl_c=${c}_fl kb_c=${c}_kb wi_kb_c=${c}_wi_kb
+    printf '| %s: monitor_listing, wayland-info, floor | %s µs, %s µs, %s µs; %s KB, %s KB peak |\n' \
+        "$c" "${!ml_c}" "${!wi_c}" "${!fl_c}" "${!kb_c}" "${!wi_kb_c}"
+    printf '| time on %s: monitor_listing / wayland-info, / floor | %s%s, %s |\n' "$c" "$(ratio "${!ml_c}" "${!wi_c}")" \
+        "$([ "$c" != sway ] || echo " (target ≤ 0.90)")" "$(ratio "${!ml_c}" "${!fl_c}")"
+done)
 | monitor_listing on mutter            | ${gn} µs, ${gn_kb} KB peak |
 | the same, no session bus             | ${gn_nobus} µs |
 | Wayland floor on mutter              | ${gf} µs |
 $([ "$before" = "$program" ] || printf '%s\n' \
-"| BEFORE (${BEFORE}), 1 monitor, sway, mutter | ${mlb} µs, ${wlb} µs, ${gnb} µs |" \
-"| time: monitor_listing / BEFORE, 1 monitor, sway, mutter | $(ratio "$ml" "$mlb"), $(ratio "$wl" "$wlb"), $(ratio "$gn" "$gnb") |")
+"| BEFORE (${BEFORE}), 1 monitor, sway, weston, KWin, mutter | ${mlb} µs, ${sway_before} µs, ${weston_before} µs, ${kwin_before} µs, ${gnb} µs |" \
+"| time: monitor_listing / BEFORE, 1 monitor, sway, weston, KWin, mutter | $(ratio "$ml" "$mlb"), $(ratio "$sway_ml" "$sway_before"), $(ratio "$weston_ml" "$weston_before"), $(ratio "$kwin_ml" "$kwin_before"), $(ratio "$gn" "$gnb") |" \
+"| 50 runs at once: BEFORE, monitor_listing / BEFORE | $(ms "$crowd_before"), $(ratio "$crowd" "$crowd_before") |")
 | Linux binary size                    | $(size "$program") bytes |
 | Linux binary needs                   | $(readelf -d "$program" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | tr '\n' ' ') |
 | Windows executable size (i686)       | $(size build/windows-x86/monitor_listing.exe) bytes (target ≤ 16384) |

@@ -18,7 +18,7 @@ test_packages=("${run_packages[@]}" "${wayland_packages[@]}" "${kernel_packages[
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 icoutils
     clang libclang-rt-14-dev libfuzzer-14-dev valgrind dpkg-dev lintian man-db)
 
-bench_packages=("${run_packages[@]}" gcc xtrace strace g++-mingw-w64-i686 sway mutter dbus-daemon wayland-utils)
+bench_packages=("${run_packages[@]}" gcc xtrace strace g++-mingw-w64-i686 sway weston kwin-wayland mutter dbus-daemon wayland-utils)
 
 case "${1:-}" in
     run) wanted=("${run_packages[@]}") ;;

@@ -142,8 +142,10 @@ bool Take(Inbox* in, ExchangeResult* result)
         result->reached = ended && message.value != 0;
         used += whole;
     }
-    memmove(in->bytes, in->bytes + used, in->size - used);
-    in->size -= used;
+    if (used > 0) {
+        memmove(in->bytes, in->bytes + used, in->size - used);
+        in->size -= used;
+    }
     return ended;
 }
 

@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh bench
 cmake --preset linux >/dev/null
-cmake --build --preset linux --target monitor_listing >/dev/null
+cmake --build --preset linux --target monitor_listing monitor_listing_fake >/dev/null
 if [ -z "${BENCH_SKIP_WINDOWS:-}" ]; then
     cmake --preset windows-x86 >/dev/null
     cmake --build --preset windows-x86 >/dev/null
@@ -18,5 +18,8 @@ cc -O2 -Wall -Wextra -Werror bench/floor.c -o build/bench/floor $(pkg-config --c
 cc -O2 -Wall -Wextra -Werror -DISOLATED bench/floor.c -o build/bench/isolated_floor $(pkg-config --cflags --libs xcb xcb-randr)
 cc -O2 -Wall -Wextra -Werror bench/wayland_floor.c -o build/bench/wayland_floor $(pkg-config --cflags --libs wayland-client)
 cc -O2 -Wall -Wextra -Werror bench/measure.c -o build/bench/measure
+cc -O2 -Wall -Wextra -Werror -DEMPTY bench/load.c -o build/bench/empty
+cc -O2 -Wall -Wextra -Werror bench/load.c -o build/bench/linked -Wl,--no-as-needed $(pkg-config --libs wayland-client)
+cc -O2 -Wall -Wextra -Werror -DDLOPEN bench/load.c -o build/bench/loaded
 
 bash scripts/with-xvfb.sh bash -c 'ONE=$DISPLAY exec bash scripts/with-xvfb.sh bash bench/table.sh'

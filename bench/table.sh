@@ -57,6 +57,12 @@ read -r -d '' -a results < <(build/bench/measure $((runs / 20)) -j50 WAYLAND_DIS
     WAYLAND_DISPLAY= DISPLAY="$ONE" "$before" -- DISPLAY="$ONE" xrandr --listmonitors && printf '\0')
 crowd=${results[0]} crowd_before=${results[2]} crowd_xrandr=${results[4]}
 
+# Fixed costs: an empty program, libwayland-client linked and loaded by soname, and the program's
+# own logic over the scripted fake (three lines written with wprintf, then getchar).
+read -r -d '' -a results < <(build/bench/measure "$runs" build/bench/empty -- build/bench/linked -- \
+    build/bench/loaded -- FAKE_MONITORS=$'1|DP-1\n0|DP-2\n0|DP-3' build/linux/tests/monitor_listing_fake && printf '\0')
+empty=${results[0]} linked=${results[2]} loaded=${results[4]} logic=${results[6]}
+
 # The compositors start only now, one at a time, so that none takes time from another's runs.
 compositors=$(mktemp -d)
 chmod 755 "$compositors"  # sway runs as nobody, under this folder
@@ -99,6 +105,7 @@ read -r -d '' -a results < <(build/bench/measure "$runs" \
 gn=${results[0]} gn_kb=${results[1]} gn_nobus=${results[2]} gf=${results[4]} gnb=${results[6]}
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 ms() { awk -v a="$1" 'BEGIN { printf "%.1f ms", a / 1000 }'; }
+diff_us() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.0f", a - b }'; }
 
 # Requests, read off xtrace; round trips, read off strace: libxcb sends what it holds with one
 # writev each time it must wait for an answer, the connection set-up included.
@@ -131,6 +138,9 @@ $(date -u +%Y-%m-%d), $(nproc) cores, $(uname -m); medians of $runs interleaved 
 | time: 65 monitors / 1 monitor        | $(ratio "$ml65" "$ml") (target ≤ 1.15; floor: $(ratio "$fl65" "$fl")) |
 | 50 runs at once, 1 monitor: monitor_listing, xrandr | $(ms "$crowd"), $(ms "$crowd_xrandr") |
 | no display (3 of 6 connectors lit): monitor_listing, floor | ${ml0} µs, ${fl0} µs |
+| an empty program                     | ${empty} µs |
+| libwayland-client loaded by soname (dlopen), linked: more than empty | $(diff_us "$loaded" "$empty") µs, $(diff_us "$linked" "$empty") µs |
+| the program's own logic (the fake: 3 lines, then getchar): more than empty | $(diff_us "$logic" "$empty") µs |
 | X traffic, monitor_listing           | $(trace "$ONE" 91 "$program") |
 | X traffic, monitor_listing, 65       | $(trace "$many" 92 "$program") |
 | X traffic, floor                     | $(trace "$ONE" 93 "$floor") |

@@ -8,16 +8,18 @@ if (($# != 5)); then
     echo "usage: $0 lintian|install CPACK CPACK_CONFIG WORK_DIR VERSION" >&2
     exit 2
 fi
-mode=$1 cpack=$2 config=$3 work=$4 version=$5
+mode=$1 cpack=$2 config=$3 version=$5
 here=$(cd "$(dirname "$0")" && pwd)
+# A folder of this run's own beside WORK_DIR, so that runs at once on one build tree keep apart.
+mkdir -p "$(dirname "$4")"
+work=$(mktemp -d "$4.XXXXXX")
+trap 'rm -rf "$work"' EXIT
 
 fail() {
     printf 'FAIL %s: %s\n' "$mode" "$1" >&2
     exit 1
 }
 
-rm -rf "${work:?}"
-mkdir -p "$work"
 "$cpack" -G DEB --config "$config" -B "$work" >"$work/cpack.log" 2>&1 || fail "cpack: $(cat "$work/cpack.log")"
 # Debian's name for it: no underscore in the package's name, then version and architecture.
 deb=$work/monitor-listing_${version}_$(dpkg --print-architecture).deb
@@ -79,4 +81,3 @@ install)
     fail "no such mode"
     ;;
 esac
-rm -rf "${work:?}"

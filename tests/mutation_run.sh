@@ -28,13 +28,13 @@ count-trusted platform/x11/x11_replies.cpp :: reply->nMonitors < room ? reply->n
 inactive-monitors platform/x11/x11_display.cpp :: xcb_randr_get_monitors(connection, screen->root, 1) => xcb_randr_get_monitors(connection, screen->root, 0)
 no-30s-cap platform/linux/linux_exchange.cpp :: kMostMs = 30000; => kMostMs = 300000;
 idle-50s platform/linux/linux_exchange.cpp :: kIdleMs = 5000; => kIdleMs = 50000;
-progress-not-kept platform/linux/linux_exchange.cpp ::         deadline.last_progress = NowMs();\n =>
-partial-report-dropped platform/linux/linux_exchange.cpp ::     if (child > 0 && !Follow(channel[0], result)) {\n        result->reached = true; =>     if (child > 0 && !Follow(channel[0], result)) {\n        result->reached = true;\n        free(result->list.monitors);\n        result->list = {};
+progress-not-kept platform/linux/linux_child.cpp ::         in->deadline.last_progress = NowMs();\n =>
+partial-report-dropped platform/linux/linux_child.cpp ::     if (!ended) {\n        result->reached = true; =>     if (!ended) {\n        result->reached = true;\n        free(result->list.monitors);\n        result->list = {};
 no-hold platform/linux/linux_descriptors.cpp ::     for (int fd = 0; fd <= 2; ++fd) {\n        if (fcntl =>     for (int fd = 0; fd < 0; ++fd) {\n        if (fcntl
-no-stderr-swap platform/linux/linux_descriptors.cpp ::     dup2(null, 2);\n    close(null);\n    return true; =>     close(null);\n    return true;
+no-stderr-swap platform/linux/linux_descriptors.cpp ::     dup2(inert, 2);\n    close(inert);\n    return true; =>     close(inert);\n    return true;
 standard-kept-in-child platform/linux/linux_descriptors.cpp ::     close(0);\n    close(1);\n =>
 stderr-not-restored platform/linux/linux_exchange.cpp ::     RestoreStandardError(saved);\n =>
-wayland-missing-falls-back platform/linux_display.cpp ::             return FALSE;\n        }\n        // Connecting => unsetenv("WAYLAND_DISPLAY");\n            return EnumDisplayMonitors(nullptr, nullptr, lpfnEnum, dwData);\n        }\n        // Connecting
+wayland-missing-falls-back platform/linux_display.cpp ::         if (!LoadWaylandClient()) {\n            return result; =>         if (!LoadWaylandClient()) {\n            unsetenv("WAYLAND_DISPLAY");\n            return ReadDisplay();
 views-mixed platform/linux_display.cpp :: if (!result.reached && IsSet("DISPLAY")) => if (IsSet("DISPLAY"))
 status-kept-0 platform/linux/linux_libraries.cpp ::     _exit(1); =>     _exit(0);
 utf8-never platform/linux_display.cpp ::                 setlocale(LC_CTYPE, "C.UTF-8"); =>
@@ -43,7 +43,7 @@ kde-prefix-match platform/wayland/wayland_display.cpp :: strcmp(primary, output.
 withdrawn-kept platform/wayland/wayland_display.cpp ::         if (output.removed) { =>         if (false) {
 kde-last-named platform/wayland/wayland_display.cpp :: compositor->order_done || compositor->first_named == nullptr => true
 wayland-wait-unbounded platform/wayland/wayland_wait.cpp :: poll(&socket, 1, ExchangeWaitMs(exchange))) < 0 && errno == EINTR => poll(&socket, 1, -1)) < 0 && errno == EINTR
-mutter-primary-ignored platform/wayland/wayland_display.cpp ::         Publish(exchange, compositor, primary);\n =>
+mutter-primary-ignored platform/wayland/wayland_display.cpp ::         ExchangePublish(exchange, answer.list.monitors, answer.list.count);\n =>
 mutter-first-logical platform/wayland/mutter_primary.cpp ::     if (!primary || !Enter =>     if (!Enter
 no-zero-fill monitor_listing/report_monitor.cpp ::     memset(&info, 0, sizeof info);\n =>
 plain-record-size monitor_listing/report_monitor.cpp ::     info.cbSize = sizeof info; =>     info.cbSize = sizeof(MONITORINFO);
@@ -61,7 +61,6 @@ drm-id-order-ignored platform/drm/drm_display.cpp ::     if (x.id != y.id) { => 
 drm-names-not-versions platform/drm/drm_display.cpp :: return strverscmp(x.name, y.name); => return strcmp(x.name, y.name);
 drm-word-prefix platform/drm/drm_display.cpp :: (length == n || (length => (true || (length
 drm-beside-named-display platform/linux_display.cpp :: if (!wayland_named && !IsSet("DISPLAY")) { => if (!result.reached) {
-child-dies-of-sigpipe platform/linux/linux_exchange.cpp ::     signal(SIGPIPE, SIG_IGN);\n =>
 lost-write-error monitor_listing/main.cpp :: fflush(stdout) != 0 || ferror(stdout) => fflush(stdout) != 0
 idle-3s platform/linux/linux_exchange.cpp :: kIdleMs = 5000; => kIdleMs = 3000;
 utf8-beyond-latin1 platform/linux_display.cpp :: if (*c > 0x7F) { => if (*c > 0xFF) {
@@ -69,7 +68,7 @@ hot-plug-listed platform/wayland/wayland_display.cpp :: wl_output_interface.name
 kde-first-list-wins platform/wayland/wayland_display.cpp :: if (compositor->order_done || compositor->first_named == nullptr) { => if (compositor->first_named == nullptr) {
 wayland-two-primaries platform/wayland/wayland_display.cpp :: strcmp(primary, output.name) == 0 && !primary_seen => strcmp(primary, output.name) == 0 && (primary_seen || !primary_seen)
 names-dropped-when-gone platform/wayland/wayland_display.cpp :: if (Publish(exchange, compositor, compositor->first_named) && answered && => if (answered && Publish(exchange, compositor, compositor->first_named) &&
-exchange-on-the-calling-thread platform/linux/linux_exchange.cpp ::     if (!RunInChild(backend, &result)) { =>     if (true || !RunInChild(backend, &result)) {
+exchange-on-the-calling-thread platform/linux/linux_child.cpp ::     if (!RunInChild(backend, context, deadline, &result)) { =>     if (true || !RunInChild(backend, context, deadline, &result)) {
 TABLE
 )
 

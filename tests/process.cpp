@@ -158,6 +158,12 @@ std::string Process::ReadOutput(size_t bytes)
     return out_text_;
 }
 
+bool Process::ErrorWritten()
+{
+    pollfd err = {err_, POLLIN, 0};
+    return poll(&err, 1, 0) > 0;
+}
+
 bool Process::Running()
 {
     if (status_ >= 0) {

@@ -38,6 +38,8 @@ public:
     // Reads standard output until it holds `bytes` bytes, or 10 s have passed.
     std::string ReadOutput(size_t bytes);
     bool Running();
+    // Whether the process has written to standard error yet.
+    bool ErrorWritten();
     // Closes standard input, reads both outputs to their end and waits (killing after 30 s).
     Outcome Finish();
 

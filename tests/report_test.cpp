@@ -156,6 +156,7 @@ TEST(Run, ReportThatCannotBeWrittenEndsWithStatus1AfterTheWait)
         Process process(launch);
         usleep(200000);
         EXPECT_TRUE(process.Running()) << failure.error;
+        EXPECT_FALSE(process.ErrorWritten()) << failure.error << ": said before the wait";
         process.Write("\n");
         const Outcome outcome = process.Finish();
         EXPECT_EQ(outcome.err, std::string("monitor_listing: cannot write the report: ") + failure.error + "\n");

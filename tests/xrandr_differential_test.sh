@@ -18,16 +18,18 @@ trap 'for p in "${pids[@]}"; do kill -CONT "$p" 2>/dev/null; kill "$p" 2>/dev/nu
 failures=0
 
 # start_server NAME ARGS...: runs ARGS (which write a display number on descriptor 3 when ready)
-# and sets NAME to that number and NAME_pid to its pid.
+# and sets NAME to that number and NAME_pid to its pid. One that ends unready stops the group, or
+# with $may_fail set returns 1.
 start_server() {
     local name=$1 ready=$work/ready.$1
     shift
     "$@" 3>"$ready" >/dev/null 2>&1 </dev/null &
     pids+=($!)
     printf -v "${name}_pid" %s $!
-    for _ in $(seq 200); do [ -s "$ready" ] && break; sleep 0.05; done
+    for _ in $(seq 200); do [ -s "$ready" ] || ! kill -0 $! 2>/dev/null && break; sleep 0.05; done
     printf -v "$name" %s "$(head -n 1 "$ready")"
-    [ -n "${!name}" ] || { echo "$name did not start"; exit 1; }
+    [ -n "${!name}" ] || [ -n "${may_fail:-}" ] || { echo "$name did not start"; exit 1; }
+    [ -n "${!name}" ]
 }
 xvfb() { start_server "$1" Xvfb -displayfd 3 -noreset "${@:2}"; }
 
@@ -57,6 +59,28 @@ check() {
     else
         echo "ok   $case: $(echo "$actual" | grep -c . || true) monitors"
     fi
+}
+
+# waits_alone CASE SECONDS NAME=VALUE... -- [WRAPPER...]: runs the program (through WRAPPER, which
+# execs it) with its input held open; within SECONDS it must wait for its character (read
+# descriptor 0) with no process of its own left. $meanwhile, if set, is run first with its pid.
+waits_alone() {
+    local case=$1 seconds=$2 env=() pid start took children
+    shift 2
+    while [ "$1" != -- ]; do env+=("$1"); shift; done
+    shift
+    rm -f "$work/in" && mkfifo "$work/in"
+    env "${env[@]}" "$@" "$program" <"$work/in" >/dev/null 2>&1 &
+    pid=$! start=$(date +%s%N)
+    exec 9>"$work/in"
+    ${meanwhile:+$meanwhile $pid}
+    until [[ $(cat "/proc/$pid/syscall" 2>/dev/null) == "0 0x0 "* ]] || (($(date +%s%N) - start > seconds * 10 ** 9)); do
+        sleep 0.02
+    done
+    took=$((($(date +%s%N) - start) / 10 ** 6)) children=$(ps --ppid "$pid" -o pid= | wc -l || true)
+    echo >&9 && exec 9>&- && wait "$pid" || true
+    ((took <= seconds * 1000 && children == 0)) && echo "ok   $case: waits after $took ms" ||
+        { echo "FAIL $case: $took ms, $children processes of its own"; failures=$((failures + 1)); }
 }
 
 # compare CASE NAME=VALUE... [-- WRAPPER...]: xrandr and the program in the same environment.
@@ -95,9 +119,12 @@ forms)
         compare "DISPLAY=$display" "DISPLAY=$display"
     done
     # A server without local sockets is not seen by another's search for a free number, so that
-    # ":N" could reach a local server of the same number: this one takes a number none has.
-    for n in $(seq 5100 5199); do [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ] || break; done
-    xvfb tcp_only ":$n" -listen tcp -nolisten unix -nolisten local
+    # ":N" could reach a local server of the same number: this one takes a number none has (the
+    # next, where another run takes it first).
+    for n in $(seq 5100 5199); do
+        [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ] ||
+            ! may_fail=1 xvfb tcp_only ":$n" -listen tcp -nolisten unix -nolisten local || break
+    done
     monitors ":$tcp_only"
     compare "a server on TCP only, DISPLAY=:N" "DISPLAY=:$tcp_only"
 
@@ -190,9 +217,16 @@ descriptors)
                 ${SANITIZED:+ASAN_OPTIONS=detect_leaks=0} -- "${wrapper[@]}"
         fi
     done
-    # Without a child too, the server's refusal is not heard.
+    # Without a child too, the server's refusal is not heard, a server gone before the next write
+    # ends nothing by SIGPIPE, and standard error is put back for the program's own failure.
     program=$work/as_nobody/${program##*/} check "prlimit --nproc=1, a server that refuses" "" "DISPLAY=:$auth" \
         "XAUTHORITY=$work/none" ${SANITIZED:+ASAN_OPTIONS=detect_leaks=0} -- "${wrapper[@]:0:5}" --nproc=1
+    start_server gone bash -c 'exec python3 "$0" --monitor 41 --gone-after=setup >&3' "$here/stand_in_x_server.py"
+    program=$work/as_nobody/${program##*/} check "prlimit --nproc=1, a server gone before the next write" "" \
+        "DISPLAY=:$gone" ${SANITIZED:+ASAN_OPTIONS=detect_leaks=0} -- "${wrapper[@]:0:5}" --nproc=1
+    want_status=1 want_err="monitor_listing: cannot write the report: No space left on device" \
+        program=$work/as_nobody/${program##*/} check "prlimit --nproc=1, standard output full" "" "DISPLAY=:$plain" \
+        ${SANITIZED:+ASAN_OPTIONS=detect_leaks=0} -- "${wrapper[@]:0:5}" --nproc=1 bash -c 'exec "$0" >/dev/full'
     # A server given up once the monitors are read: the report, written while the exchange still
     # holds its socket, must not go there.
     start_server stall bash -c 'exec python3 "$0" --monitor 41:primary --stall-after=monitors >&3' \
@@ -260,9 +294,12 @@ slow)
     monitors ":$plain"
     expected=$(DISPLAY=:$plain bash -c "$(declare -f listed_by_xrandr); listed_by_xrandr")
     start_server proxy bash -c 'exec python3 "$0" "$1" 0.5 >&3' "$here/delaying_proxy.py" "$plain"
-    start=$SECONDS
+    # Four round trips at most (connecting, the extension, the monitors, every name), whatever the
+    # number of monitors: four here.
+    start=$(date +%s.%N)
     check "a link with a 1 s round trip" "$expected" "DISPLAY=127.0.0.1:$proxy"
-    echo "     ($((SECONDS - start)) s)"
+    awk -v s="$start" -v e="$(date +%s.%N)" 'BEGIN { printf "     (%.1f s)\n", e - s; exit !(e - s < 5.5) }' ||
+        { echo "FAIL a link with a 1 s round trip: more than four round trips"; failures=$((failures + 1)); }
     # A parent that blocks and ignores SIGALRM and SIGPIPE.
     deaf=(python3 -c 'import os, signal, sys
 signal.pthread_sigmask(signal.SIG_BLOCK, {signal.SIGALRM, signal.SIGPIPE})
@@ -318,12 +355,20 @@ os.execv(sys.argv[1], sys.argv[1:])')
         awk -v s="$start" -v e="$(date +%s.%N)" 'BEGIN { printf "     (%.1f s)\n", e - s; exit !(e - s < 7) }' ||
             { echo "FAIL mute server, $how: not given up within 7 s"; failures=$((failures + 1)); }
     done
-    # Ended mid-exchange where prctl is refused: its child sees the pipe's end and goes too.
-    DISPLAY=:$mute setsid "$refuse" prctl "$program" </dev/null &
-    sleep 1 && kill -TERM $! && sleep 0.5
-    living=$(ps -eo pgid=,stat= | awk -v group=$! '$1 == group && $2 !~ /Z/' | wc -l)
-    ((living == 0)) && echo "ok   ended mid-exchange, prctl refused: nothing left" ||
-        { echo "FAIL ended mid-exchange, prctl refused: $living left"; failures=$((failures + 1)); }
+    # Once it has read the display, whatever ended the exchange, no process of it is left.
+    waits_alone "a plain server" 3 "DISPLAY=:$plain" --
+    waits_alone "mute server, SIGTERM ignored by its parent" 7 "DISPLAY=:$mute" -- bash -c "trap '' TERM; exec \"\$0\""
+    kill_its_child() { sleep 1 && pkill -KILL -P "$1" || true; }
+    meanwhile=kill_its_child waits_alone "mute server, the exchange's child killed at 1 s" 2 "DISPLAY=:$mute" --
+    # Ended mid-exchange, killed, or ended where prctl is refused (its child sees the pipe's end):
+    # nothing of it keeps the connection.
+    for ending in "KILL unshare" "TERM prctl"; do
+        DISPLAY=:$mute setsid "$refuse" "${ending#* }" "$program" </dev/null &
+        sleep 1 && kill "-${ending% *}" $! && sleep 0.5
+        living=$(ps -eo pgid=,stat= | awk -v group=$! '$1 == group && $2 !~ /Z/' | wc -l)
+        ((living == 0)) && echo "ok   ended mid-exchange by SIG${ending% *}, ${ending#* } refused: nothing left" ||
+            { echo "FAIL ended mid-exchange by SIG${ending% *}: $living left"; failures=$((failures + 1)); }
+    done
     # Stopped for 6 s, from within the second name, on a server that answers a name a second: what
     # came meanwhile is taken on waking, and the exchange goes on.
     start_server names bash -c 'exec python3 "$0" --name-delay=1 --monitor 41 --monitor 42 --monitor 43 >&3' \
@@ -369,6 +414,18 @@ console)
     compare "DISPLAY set: X's view only" -u WAYLAND_DISPLAY "DISPLAY=:$plain" -- "${in_sysfs[@]}" "$work/class"
     check "DISPLAY unreachable: nothing" "" -u WAYLAND_DISPLAY "DISPLAY=:4091" -- "${in_sysfs[@]}" "$work/class"
     check "WAYLAND_DISPLAY unreachable: nothing" "" -u DISPLAY "WAYLAND_DISPLAY=/nonexistent/wayland-0" -- "${in_sysfs[@]}" "$work/class"
+    # The quick start shows what the program lists: a lit connector, or else (one connected but not
+    # lit, a lit writeback one) its private Xvfb.
+    connector "$work/unlit" card0-DP-1 connected disabled 1
+    connector "$work/unlit" card0-Writeback-1 connected enabled 2
+    for tree in class unlit; do
+        shown=$(env -u DISPLAY -u WAYLAND_DISPLAY "${in_sysfs[@]}" "$work/$tree" bash "$here/../scripts/show.sh" "$program" \
+            </dev/null 2>&1) && shown=${shown%%$'\n'*}
+        want="run: no WAYLAND_DISPLAY or DISPLAY set, so the kernel's lit connectors: eDP-1 DP-2 HDMI-A-1 DP-9 DP-10 DP-1 "
+        [ $tree = class ] || want="run: no WAYLAND_DISPLAY or DISPLAY set and no lit connector, so on a private Xvfb"
+        [[ $shown == "$want"* ]] && echo "ok   the quick start on $tree connectors" ||
+            { echo "FAIL the quick start on $tree connectors: $shown"; failures=$((failures + 1)); }
+    done
     ;;
 *)
     echo "usage: $0 PROGRAM forms|authority|descriptors|slow|placement|console REFUSE" >&2

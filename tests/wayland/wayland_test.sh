@@ -194,6 +194,9 @@ stand_in)
         on_stand_in "mutter, DisplayConfig's primary $primary" "$(expect $'Meta-1\nMeta-10' "$named")" \
             --gtk-shell --output v4:Meta-1 --output v4:Meta-10
         ((SECONDS <= 6)) || { echo "FAIL mutter, $primary: $SECONDS s"; failures=$((failures + 1)); }
+        # The bus is asked only on mutter: a compositor without gtk_shell1 names no primary.
+        [ "$primary" != Meta-10 ] || on_stand_in "no gtk_shell1, DisplayConfig naming a primary: not asked" \
+            "$(expect $'Meta-1\nMeta-10' "")" --output v4:Meta-1 --output v4:Meta-10
     done
     # A bus that accepts and then says nothing, not even to the authentication, costs the same.
     python3 "$here/mute_socket.py" "$top/silent_bus" &

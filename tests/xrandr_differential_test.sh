@@ -14,7 +14,7 @@ done
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 pids=()
-trap 'for p in "${pids[@]}"; do kill -CONT "$p" 2>/dev/null; kill "$p" 2>/dev/null || true; done; wait; rm -rf "$work"' EXIT
+trap 'for p in "${pids[@]}"; do kill -CONT "$p" 2>/dev/null || true; kill "$p" 2>/dev/null || true; done; wait; rm -rf "$work"' EXIT
 failures=0
 
 # start_server NAME ARGS...: runs ARGS (which write a display number on descriptor 3 when ready)

@@ -79,7 +79,7 @@ qemu() {
 finish() {
     local said= now
     while kill -0 "$qemu" 2>/dev/null; do
-        now=$(cat "$work/$1.log" "$work/$1.out" 2>/dev/null | wc -c)
+        now=$(cat "$work/$1.log" "$work/$1.out" 2>/dev/null | wc -c || true)
         [ "$now" != "$said" ] && said=$now silent=$SECONDS
         ((SECONDS - silent < 200)) || { echo "guest $1 silent for 200 s: stopped"; kill "$qemu"; }
         sleep 0.2

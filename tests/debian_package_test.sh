@@ -68,7 +68,8 @@ install)
     page=$(MANPATH=$root/usr/share/man MANWIDTH=80 man --warnings monitor_listing 2>"$work/man.err") ||
         fail "man: $(cat "$work/man.err")"
     [[ ! -s $work/man.err ]] || fail "man warns: $(cat "$work/man.err")"
-    tr -s ' ' <<<"$page" | grep -qx ' monitor_listing - list the display monitors and tell which one is' ||
+    # (grep reads to the end: one that stops at the line would leave tr to die of SIGPIPE)
+    tr -s ' ' <<<"$page" | grep -x ' monitor_listing - list the display monitors and tell which one is' >/dev/null ||
         fail "no NAME line in: $page"
 
     dpkg --root="$root" --force-not-root --purge monitor-listing >"$work/dpkg.log" 2>&1 ||

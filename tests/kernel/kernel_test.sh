@@ -78,15 +78,12 @@ qemu() {
 # any of its own waits.
 finish() {
     local said= now
-    while kill -0 "$qemu" 2>/dev/null; do
+    while kill -0 "$qemu" 2>/dev/null && sleep 0.2; do
         now=$(cat "$work/$1.log" "$work/$1.out" 2>/dev/null | wc -c || true)
-        [ "$now" != "$said" ] && said=$now silent=$SECONDS
+        [ "$now" = "$said" ] || said=$now silent=$SECONDS
         ((SECONDS - silent < 200)) || { echo "guest $1 silent for 200 s: stopped"; kill "$qemu"; }
-        sleep 0.2
     done
-    wait "$qemu" || true
-    qemu=
-    tr -d '\r' <"$work/$1.out" >"$work/$1.report"
+    wait "$qemu" || true; qemu=; tr -d '\r' <"$work/$1.out" >"$work/$1.report"
 }
 
 # KVM where a trial guest's kernel speaks within 3 s (it does in well under 1 s); TCG otherwise. A

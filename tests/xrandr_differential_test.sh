@@ -191,7 +191,7 @@ descriptors)
             compare "ulimit -n $limit, standard error closed, :$display" "$@" -- bash -c "ulimit -n $limit; exec \"\$0\" 2>&-"
         done
         # Two standard descriptors closed, unshare refused, or in a sandbox without /dev/null.
-        for wrapper in "" "$no_unshare" "unshare -m $work/without_dev_null"; do
+        for wrapper in "" "$no_unshare" "$refuse prctl" "unshare -m $work/without_dev_null"; do
             how=${wrapper:+, ${wrapper##*/}}
             compare "standard input and error closed$how, :$display" "$@" -- $wrapper bash -c 'exec "$0" <&- 2>&-'
             # A closed standard output still fails the report, whatever the layer opened meanwhile.
@@ -300,12 +300,12 @@ slow)
     check "a link with a 1 s round trip" "$expected" "DISPLAY=127.0.0.1:$proxy"
     awk -v s="$start" -v e="$(date +%s.%N)" 'BEGIN { printf "     (%.1f s)\n", e - s; exit !(e - s < 5.5) }' ||
         { echo "FAIL a link with a 1 s round trip: more than four round trips"; failures=$((failures + 1)); }
-    # A parent that blocks and ignores SIGALRM and SIGPIPE.
+    # A parent that blocks and ignores SIGALRM, SIGPIPE and SIGTERM.
     deaf=(python3 -c 'import os, signal, sys
-signal.pthread_sigmask(signal.SIG_BLOCK, {signal.SIGALRM, signal.SIGPIPE})
-for s in (signal.SIGALRM, signal.SIGPIPE): signal.signal(s, signal.SIG_IGN)
+signal.pthread_sigmask(signal.SIG_BLOCK, {signal.SIGALRM, signal.SIGPIPE, signal.SIGTERM})
+for s in (signal.SIGALRM, signal.SIGPIPE, signal.SIGTERM): signal.signal(s, signal.SIG_IGN)
 os.execv(sys.argv[1], sys.argv[1:])')
-    check "a link with a 1 s round trip, SIGALRM and SIGPIPE blocked and ignored" "$expected" \
+    check "a link with a 1 s round trip, signals blocked and ignored" "$expected" \
         "DISPLAY=127.0.0.1:$proxy" -- "${deaf[@]}"
     # A refusal that comes 6 s after connecting, to an exchange given up at 5 s, stays unheard
     # while the program waits for its character, though unshare is refused.
@@ -316,7 +316,7 @@ os.execv(sys.argv[1], sys.argv[1:])')
         "XAUTHORITY=$work/none" -- $no_unshare bash -c 'sleep 8 | "$0"'
     # A server paused for 4 s while the program waits for it is listed; one paused for 6 s is
     # given up at 5 s.
-    for pause in 4 "4, SIGALRM and SIGPIPE blocked and ignored" 6; do
+    for pause in 4 "4, signals blocked and ignored" 6; do
         kill -STOP "$plain_pid"
         (sleep "${pause%%,*}"; kill -CONT "$plain_pid") &
         wrapper=()
@@ -338,13 +338,12 @@ os.execv(sys.argv[1], sys.argv[1:])')
         echo "FAIL a server naming a monitor a second: $SECONDS s, $unnamed of 40 unnamed"
         failures=$((failures + 1))
     fi
-    # A server that accepts and never answers is given up after 5 s; the bound here leaves room
-    # for the wrapper's start and a sanitized build (the stand-in tests time the program alone).
+    # A server that accepts and never answers: given up after 5 s (7 s leaves room for a wrapper).
     start_server mute bash -c 'exec python3 "$0" --silent >&3' "$here/stand_in_x_server.py"
-    for how in "SIGALRM and SIGPIPE blocked and ignored" "kill refused" "one poll interrupted"; do
+    for how in "standard error closed" "kill refused" "one poll interrupted"; do
         env=("DISPLAY=:$mute")
         case $how in
-            SIG*) wrapper=("${deaf[@]}") ;;
+            standard*) wrapper=(bash -c 'exec "$0" 2>&-') ;;
             kill*) wrapper=("$refuse" kill) ;;
             # (The leak check cannot run under strace.)
             *) wrapper=(strace -qq -o /dev/null -e trace=poll -e inject=poll:error=EINTR:when=1)
@@ -357,17 +356,17 @@ os.execv(sys.argv[1], sys.argv[1:])')
     done
     # Once it has read the display, whatever ended the exchange, no process of it is left.
     waits_alone "a plain server" 3 "DISPLAY=:$plain" --
-    waits_alone "mute server, SIGTERM ignored by its parent" 7 "DISPLAY=:$mute" -- bash -c "trap '' TERM; exec \"\$0\""
+    waits_alone "mute server, signals blocked and ignored by its parent" 7 "DISPLAY=:$mute" -- "${deaf[@]}"
     kill_its_child() { sleep 1 && pkill -KILL -P "$1" || true; }
     meanwhile=kill_its_child waits_alone "mute server, the exchange's child killed at 1 s" 2 "DISPLAY=:$mute" --
-    # Ended mid-exchange, killed, or ended where prctl is refused (its child sees the pipe's end):
-    # nothing of it keeps the connection.
-    for ending in "KILL unshare" "TERM prctl"; do
-        DISPLAY=:$mute setsid "$refuse" "${ending#* }" "$program" </dev/null &
-        sleep 1 && kill "-${ending% *}" $! && sleep 0.5
+    # Ended mid-exchange (killed, SIGTERM ignored by its parent; or where prctl is refused): nothing left.
+    for ending in "KILL unshare TERM" "TERM prctl HUP"; do
+        set -- $ending
+        DISPLAY=:$mute setsid "$refuse" "$2" bash -c "trap '' $3; exec \"\$0\"" "$program" </dev/null &
+        sleep 1 && kill "-$1" $! && sleep 0.5
         living=$(ps -eo pgid=,stat= | awk -v group=$! '$1 == group && $2 !~ /Z/' | wc -l)
-        ((living == 0)) && echo "ok   ended mid-exchange by SIG${ending% *}, ${ending#* } refused: nothing left" ||
-            { echo "FAIL ended mid-exchange by SIG${ending% *}: $living left"; failures=$((failures + 1)); }
+        ((living == 0)) && echo "ok   ended mid-exchange by SIG$1, $2 refused: nothing left" ||
+            { echo "FAIL ended mid-exchange by SIG$1: $living left"; failures=$((failures + 1)); }
     done
     # Stopped for 6 s, from within the second name, on a server that answers a name a second: what
     # came meanwhile is taken on waking, and the exchange goes on.

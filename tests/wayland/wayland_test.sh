@@ -98,6 +98,9 @@ sway)
     check "no WAYLAND_DISPLAY: the X display" "screen	false" -u WAYLAND_DISPLAY "$x11"
     check "WAYLAND_DISPLAY as a name under XDG_RUNTIME_DIR" "$(expect "$(listed_by_wayland_info)" "")" \
         "WAYLAND_DISPLAY=${WAYLAND_DISPLAY##*/}"
+    relative=(XDG_RUNTIME_DIR="$(realpath --relative-to=. "$XDG_RUNTIME_DIR")" "WAYLAND_DISPLAY=${WAYLAND_DISPLAY##*/}")
+    check "a relative XDG_RUNTIME_DIR, as wayland-info" "$(export "${relative[@]}" && expect "$(listed_by_wayland_info 2>/dev/null)" "")" \
+        "${relative[@]}"
     # libwayland-client hidden (in a mount namespace of the run's own): an error, never X's view.
     library=$(ldconfig -p | awk '$1 == "libwayland-client.so.0" && /x86-64/ && !found++ { print $NF }')
     printf '#!/bin/sh\nexec unshare -m sh -c "mount --bind /dev/null %s && exec %s"\n' "$library" "$program" >"$top/hidden"

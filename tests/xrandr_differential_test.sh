@@ -383,7 +383,7 @@ console)
     mkdir -p "$work/empty/drm" "$work/none"
     connector "$work/class" card0-HDMI-A-1 connected enabled 95
     connector "$work/class" card0-DP-2 connected enabled 77
-    connector "$work/class" card0-eDP-1 connected enabled 60
+    connector "$work/class" card0-eDP-1 connected enabled 60 && printf enabled >"$work/class/devices/card0-eDP-1/enabled"  # bare
     connector "$work/class" card0-DP-10 connected enabled 12x  # an id that is no number: as none
     connector "$work/class" card0-DP-9 connected enabled
     connector "$work/class" card0-DP-3 disconnected enabled 61

@@ -210,8 +210,7 @@ stand_in)
         --gtk-shell --output v4:Meta-1 --output v4:Meta-10
     ((SECONDS <= 6)) || { echo "FAIL mutter, a silent bus: $SECONDS s"; failures=$((failures + 1)); }
     with=
-    # WAYLAND_SOCKET: used when it is a connected socket handed over, never when it is a standard
-    # descriptor (here a socket), a socket not connected, or no descriptor at all.
+    # WAYLAND_SOCKET: used when a connected socket is handed over; not a standard descriptor, unconnected, or none.
     printf '%s\n' 'import os, socket, sys' 's = socket.socket(socket.AF_UNIX); alone = sys.argv[1] == "--unconnected"' \
         'alone or s.connect(os.environ.pop("WAYLAND_DISPLAY")); s.set_inheritable(True)' \
         'os.environ["WAYLAND_SOCKET"] = str(s.fileno()); os.execv(sys.argv[1 + alone], sys.argv[1 + alone:])' \
@@ -223,8 +222,8 @@ stand_in)
     # The socket names a display: the kernel's connectors of a stand-in /sys/class are not read.
     source "$here/../stand_in_sysfs.sh"
     connector "$top/class" card0-DP-1 connected enabled
-    printf '#!/bin/sh\nexec unshare -m sh -c "mount --bind %s /sys/class && exec python3 %s %s"\n' "$top/class" \
-        "$top/hand_over.py" "$program" >"$top/hand_over"
+    printf '#!/bin/sh\nexec unshare -m sh -c "mount --bind %s /sys/class && exec python3 %s /bin/bash %s %s"\n' "$top/class" \
+        "$top/hand_over.py" "$here/../../scripts/show.sh" "$program" >"$top/hand_over"
     for fd in 1 2; do
         printf '#!/bin/sh\nexec python3 %s %s %s "$@"\n' "$top/socket_out.py" $fd "$program" >"$top/socket_out$fd"
     done
@@ -233,7 +232,8 @@ stand_in)
     printf '#!/bin/bash\nexec 3< <(sleep 1; find /proc/$$/fd -lname "socket:*" | wc -l >&2; echo)\nexec python3 %s %s <&3 3<&-\n' \
         "$top/hand_over.py" "$program" >"$top/held"
     chmod +x "$top/hand_over" "$top/unconnected" "$top/socket_out1" "$top/socket_out2" "$top/held"
-    program=$top/hand_over on_stand_in "WAYLAND_SOCKET handed over, no WAYLAND_DISPLAY" "$(expect S-1 "")" --output v4:S-1
+    want_err="run: the monitors of the compositor that handed over WAYLAND_SOCKET (monitor_listing then waits for Enter)" \
+        program=$top/hand_over on_stand_in "WAYLAND_SOCKET handed over, through the quick start" "$(expect S-1 "")" --output v4:S-1
     want_err=0 program=$top/held on_stand_in "WAYLAND_SOCKET handed over: closed before the wait" "$(expect S-1 "")" --output v4:S-1
     for fd in 1 2; do
         with=WAYLAND_SOCKET=$fd program=$top/socket_out$fd on_stand_in \

@@ -217,16 +217,16 @@ descriptors)
                 ${SANITIZED:+ASAN_OPTIONS=detect_leaks=0} -- "${wrapper[@]}"
         fi
     done
-    # Without a child too, the server's refusal is not heard, a server gone before the next write
-    # ends nothing by SIGPIPE, and standard error is put back for the program's own failure.
+    # Without a child too, the server's refusal is not heard, a server gone before the next write ends
+    # nothing by SIGPIPE, and standard error is back for the program's failure (the write's reason).
     program=$work/as_nobody/${program##*/} check "prlimit --nproc=1, a server that refuses" "" "DISPLAY=:$auth" \
         "XAUTHORITY=$work/none" ${SANITIZED:+ASAN_OPTIONS=detect_leaks=0} -- "${wrapper[@]:0:5}" --nproc=1
     start_server gone bash -c 'exec python3 "$0" --monitor 41 --gone-after=setup >&3' "$here/stand_in_x_server.py"
     program=$work/as_nobody/${program##*/} check "prlimit --nproc=1, a server gone before the next write" "" \
         "DISPLAY=:$gone" ${SANITIZED:+ASAN_OPTIONS=detect_leaks=0} -- "${wrapper[@]:0:5}" --nproc=1
     want_status=1 want_err="monitor_listing: cannot write the report: No space left on device" \
-        program=$work/as_nobody/${program##*/} check "prlimit --nproc=1, standard output full" "" "DISPLAY=:$plain" \
-        ${SANITIZED:+ASAN_OPTIONS=detect_leaks=0} -- "${wrapper[@]:0:5}" --nproc=1 bash -c 'exec "$0" >/dev/full'
+        program=$work/as_nobody/${program##*/} check "prlimit --nproc=1, standard output full (input closed)" "" "DISPLAY=:$plain" \
+        ${SANITIZED:+ASAN_OPTIONS=detect_leaks=0} -- "${wrapper[@]:0:5}" --nproc=1 bash -c 'exec "$0" >/dev/full <&-'
     # A server given up once the monitors are read: the report, written while the exchange still
     # holds its socket, must not go there.
     start_server stall bash -c 'exec python3 "$0" --monitor 41:primary --stall-after=monitors >&3' \

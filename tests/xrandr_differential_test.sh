@@ -43,16 +43,16 @@ listed_by_xrandr() {
         print name "\t" ((primary && !seen++) ? "true" : "false") }'
 }
 
-# check CASE EXPECTED [NAME=VALUE...] [-- WRAPPER...]: runs the program with that environment
-# (through WRAPPER, a command that ends by running its arguments) and compares; standard error
-# must be $want_err (empty unless set) and the status $want_status (0 unless set).
+# check CASE EXPECTED [NAME=VALUE...] [-- WRAPPER...]: the program in that environment (through WRAPPER,
+# which ends by running it); standard error must be the line $want_err or none, the status $want_status or 0.
 check() {
     local case=$1 expected=$2 env=() actual status
     shift 2
     while (($#)) && [ "$1" != -- ]; do env+=("$1"); shift; done
     (($#)) && shift
     actual=$(env "${env[@]}" timeout 60 "$@" "$program" </dev/null 2>"$work/err") && status=0 || status=$?
-    if [ "$actual" != "$expected" ] || [ "$(cat "$work/err")" != "${want_err:-}" ] || [ "$status" != "${want_status:-0}" ]; then
+    if [ "$actual" != "$expected" ] || [ "$(tr '\n' '|' <"$work/err")" != "${want_err:-}${want_err:+|}" ] ||
+        [ "$status" != "${want_status:-0}" ]; then
         echo "FAIL $case: status $status, stderr '$(cat "$work/err")'"
         diff <(echo "$expected") <(echo "$actual") | sed 's/^/    /' || true
         failures=$((failures + 1))

@@ -356,7 +356,7 @@ os.execv(sys.argv[1], sys.argv[1:])')
     done
     # Once it has read the display, whatever ended the exchange, no process of it is left.
     waits_alone "a plain server" 3 "DISPLAY=:$plain" --
-    waits_alone "mute server, signals blocked and ignored by its parent" 8 "DISPLAY=:$mute" -- "${deaf[@]}"
+    waits_alone "mute server, signals blocked and ignored by its parent" 10 "DISPLAY=:$mute" -- "${deaf[@]}"
     kill_its_child() { sleep 1 && pkill -KILL -P "$1" || true; }
     meanwhile=kill_its_child waits_alone "mute server, the exchange's child killed at 1 s" 2 "DISPLAY=:$mute" --
     # Ended mid-exchange (killed, SIGTERM ignored by its parent; or where prctl is refused): nothing left.

@@ -104,7 +104,7 @@ PYTHON
             break
         fi
         if ! ctest --preset "$preset" --stop-on-failure </dev/null >"$work/test.log" 2>&1; then
-            result="killed in $preset by $(sed -nE 's/^[[:space:]]*[0-9]+ - ([^ ]*).*/\1/p' "$work/test.log" | head -n 1)"
+            result="killed in $preset by $(sed -nE 's/^ *[0-9]+\/[0-9]+ +Test +#[0-9]+: ([^ ]+) .*\*\*\*.*/\1/p' "$work/test.log" | head -n 1)"
             break
         fi
     done

@@ -45,7 +45,7 @@ listed_by_wayland_info() {
         END { for (i = 1; i <= n; i++) print (order[i] in own) ? own[order[i]] : xdg[order[i]] }'
 }
 
-# check CASE EXPECTED [NAME=VALUE...]: the program's report, with $want_err on standard error
+# check CASE EXPECTED [NAME=VALUE...] [WRAPPER...]: the program's report, with $want_err on standard error
 # (empty unless set) and status $want_status (0 unless set).
 check() {
     local case=$1 expected=$2 actual status
@@ -101,6 +101,8 @@ sway)
     relative=(XDG_RUNTIME_DIR="$(realpath --relative-to=. "$XDG_RUNTIME_DIR")" "WAYLAND_DISPLAY=${WAYLAND_DISPLAY##*/}")
     check "a relative XDG_RUNTIME_DIR, as wayland-info" "$(export "${relative[@]}" && expect "$(listed_by_wayland_info 2>/dev/null)" "")" \
         "${relative[@]}"
+    check "one poll interrupted" "$(expect "$(listed_by_wayland_info)" "")" ASAN_OPTIONS=detect_leaks=0 \
+        strace -f -qq -o /dev/null -e trace=poll -e inject=poll:error=EINTR:when=1
     # libwayland-client hidden (in a mount namespace of the run's own): an error, never X's view.
     library=$(ldconfig -p | awk '$1 == "libwayland-client.so.0" && /x86-64/ && !found++ { print $NF }')
     printf '#!/bin/sh\nexec unshare -m sh -c "mount --bind /dev/null %s && exec %s"\n' "$library" "$program" >"$top/hidden"

@@ -391,7 +391,7 @@ console)
     connector "$work/class" card0-DP-6 connectedx enabled 65
     connector "$work/class" card10-VGA-1 connected enabled 1
     connector "$work/class" card2-DP-1 connected enabled 99
-    connector "$work/class" "card2-odd	n$(printf '\xff')" connected enabled 100
+    connector "$work/class" "card2-odd	n$(printf '\xff')" connected enabled  # no id file: after DP-1's
     # What lies: a status empty, huge, a FIFO, a folder, a dangling link; names of no connector.
     for lie in empty huge fifo folder dangling; do connector "$work/class" "card0-$lie" connected enabled 1; done
     : >"$work/class/devices/card0-empty/status"
